@@ -1,0 +1,57 @@
+// Converting one texture file, and the record that lets a batch be undone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace txr {
+
+inline constexpr std::size_t kHeaderSize = 12;
+inline constexpr std::string_view kContainerMagic = "ZOATEX";
+inline constexpr std::string_view kUnwrapMarker = "ZTX ";
+inline constexpr std::string_view kRecordName = "record.txt";
+
+enum class ImageType { dds, bmp, png, jpg, tga };
+
+// The extension a converted file gets: "dds", "bmp", "png", "jpg", "tga".
+std::string_view extensionOf(ImageType type);
+
+// Classifies an image by its first bytes. Positions that `head` does not
+// supply match nothing, so a short file falls through to TGA.
+ImageType classify(std::span<const unsigned char> head);
+
+// A file is wrapped when it starts with the container magic and is long
+// enough to hold the whole header.
+bool isWrapped(std::span<const unsigned char> head, std::uint64_t fileSize);
+
+// One line of the record, CRLF included.
+std::string recordLine(bool unwrapped, std::string_view path, ImageType type);
+
+std::string recordPathIn(const std::string& programDir);
+
+enum class FixStatus {
+    converted,
+    unreadable,     // missing, not a regular file, or cannot be read
+    nameTaken,      // the new name already exists; nothing was touched
+    unrecordable,   // the path cannot be one record line
+    recordFailed,   // the record could not be written; nothing was touched
+    writeFailed,    // writing, renaming or removing failed; rolled back
+};
+
+struct FixResult {
+    FixStatus status = FixStatus::converted;
+    std::string newPath;     // set when converted
+    bool unwrapped = false;  // the container header was stripped
+    std::string reason;      // for the user, when not converted
+};
+
+// Converts the texture at `path` where it lies: strips the container header
+// if there is one, appends the record line to programDir + "record.txt" and
+// gives the file its image extension. Either all of that happens or, on
+// failure, none of it.
+FixResult fixTxr(std::string path, std::string programDir);
+
+}  // namespace txr

@@ -1,0 +1,107 @@
+#include <iostream>
+#include <vector>
+
+#include "conversion/conversion.h"
+#include "flow/flow.h"
+#include "platform/platform.h"
+
+namespace txr {
+
+namespace {
+
+constexpr std::string_view kNotice1 = "Every conversion is listed in record.txt in the program's folder.";
+constexpr std::string_view kNotice2 = "To take the last batch back, start the program without files and pick Undo.";
+
+void line(std::string_view text) { std::cout << text << std::endl; }
+
+bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// What the command processor's PAUSE does.
+void pause() {
+    std::cout << "Press any key to continue . . . " << std::flush;
+    plat::waitKey();
+    std::cout << std::endl;
+}
+
+void titleAndNotices() {
+    line(kTitle);
+    line(kNotice1);
+    line("");
+    line(kNotice2);
+    line("");
+}
+
+// Asks before a file that is not a .txr; true to go on.
+bool confirm(const std::string& path) {
+    std::cout << '"' << printable(path) << "\" is not a txr file, continue convertion?(Y/N) " << std::flush;
+    const std::string answer = readWord().value_or("N");
+    // Nobody typed the answer on this screen: show it, so the log reads as
+    // a session would.
+    if (!plat::inputIsTerminal()) std::cout << printable(answer) << std::endl;
+    return answer == "Y" || answer == "y";
+}
+
+}  // namespace
+
+std::string programDirectoryOf(std::string argv0) {
+    for (std::size_t i = argv0.size(); i > 0; --i) {
+        if (plat::isSeparator(argv0[i - 1])) return argv0.substr(0, i);
+    }
+    return {};
+}
+
+std::string extensionOfArgument(std::string path) {
+    const std::size_t dot = path.rfind('.');
+    return dot == std::string::npos ? path : path.substr(dot + 1);
+}
+
+std::optional<std::string> readWord() {
+    int c = plat::readInputByte();
+    while (c >= 0 && isBlank(c)) c = plat::readInputByte();
+    if (c < 0) return std::nullopt;
+    std::string word(1, static_cast<char>(c));
+    for (c = plat::peekInputByte(); c >= 0 && !isBlank(c); c = plat::peekInputByte()) {
+        word += static_cast<char>(plat::readInputByte());
+    }
+    return word;
+}
+
+std::string printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) c = '?';
+    }
+    return out;
+}
+
+int runMain(int argc, char** argv) {
+    plat::installInterruptHandlers();
+    const std::string programDir = programDirectoryOf(argc > 0 ? argv[0] : "");
+    bool anyFailed = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string path = argv[i];
+        if (extensionOfArgument(path) != "txr" && !confirm(path)) {
+            line("Abort.");
+            line("");
+            titleAndNotices();
+            pause();
+            return static_cast<int>(ExitStatus::aborted);
+        }
+        const FixResult result = fixTxr(path, programDir);
+        if (result.status != FixStatus::converted) {
+            std::cerr << "Not converted: \"" << printable(path) << "\": " << printable(result.reason) << std::endl;
+            anyFailed = true;
+        }
+    }
+
+    // Failures were reported above; clearing would hide them.
+    if (!anyFailed) plat::clearScreen();
+    line("");
+    titleAndNotices();
+    pause();
+    return static_cast<int>(anyFailed ? ExitStatus::someFailed : ExitStatus::done);
+}
+
+}  // namespace txr

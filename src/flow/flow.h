@@ -1,0 +1,34 @@
+// Program flow: the two modes, the command-line loop and the closing screen.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace txr {
+
+inline constexpr std::string_view kTitle = "Vornhal TXR Extractor v1.4";
+
+// Exit statuses of the whole run.
+enum class ExitStatus { done = 0, aborted = 1, someFailed = 2 };
+
+// The folder of the program's own path, ending with its separator, or ""
+// when the path names no folder.
+std::string programDirectoryOf(std::string argv0);
+
+// The text after the last "." of the whole path; the whole path when there
+// is none.
+std::string extensionOfArgument(std::string path);
+
+// One whitespace-delimited word of standard input; the white space after it
+// stays unread. Empty at end of input.
+std::optional<std::string> readWord();
+
+// The text with control bytes shown as '?', so that a file name cannot
+// drive the terminal.
+std::string printable(std::string_view text);
+
+// Everything `main` does; returns the exit status.
+int runMain(int argc, char** argv);
+
+}  // namespace txr
