@@ -32,6 +32,9 @@ std::string recordLine(bool unwrapped, std::string_view path, ImageType type);
 
 std::string recordPathIn(const std::string& programDir);
 
+// What a whole action (a batch, an undo) achieved.
+enum class Outcome { allDone, someFailed };
+
 enum class FixStatus {
     converted,
     unreadable,     // missing, not a regular file, or cannot be read
@@ -53,5 +56,9 @@ struct FixResult {
 // gives the file its image extension. Either all of that happens or, on
 // failure, none of it.
 FixResult fixTxr(std::string path, std::string programDir);
+
+// Takes back every conversion listed in programDir + "record.txt", in order,
+// reporting each on the console, then deletes the record and waits for a key.
+Outcome undoLast(std::string programDir);
 
 }  // namespace txr

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/conversion.h"
+
 namespace txr {
 
 inline constexpr std::string_view kTitle = "Vornhal TXR Extractor v1.4";
@@ -27,6 +29,11 @@ std::optional<std::string> readWord();
 // The text with control bytes shown as '?', so that a file name cannot
 // drive the terminal.
 std::string printable(std::string_view text);
+
+// Converts every .txr file of the folder (the program directory, or the
+// working directory when that is empty) after emptying the record; reports
+// each file on the console and waits for a key.
+Outcome extractAll(std::string programDir);
 
 // Everything `main` does; returns the exit status.
 int runMain(int argc, char** argv);
