@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,10 @@ std::string recordLine(bool unwrapped, std::string_view path, ImageType type);
 
 std::string recordPathIn(const std::string& programDir);
 
+// The text with control bytes shown as '?', so that a file name cannot
+// drive the terminal.
+std::string printable(std::string_view text);
+
 // What a whole action (a batch, an undo) achieved.
 enum class Outcome { allDone, someFailed };
 
@@ -57,8 +62,19 @@ struct FixResult {
 // failure, none of it.
 FixResult fixTxr(std::string path, std::string programDir);
 
+// One non-empty line of the record, read back.
+struct RecordEntry {
+    bool wrapped = false;   // the line starts with the unwrap marker
+    std::string recorded;   // the name the converted file bears now
+    std::string restored;   // its name before: cut at the last "."
+};
+RecordEntry parseRecordLine(std::string_view line);
+
 // Takes back every conversion listed in programDir + "record.txt", in order,
-// reporting each on the console, then deletes the record and waits for a key.
+// then deletes the record. One line per entry on `out`, problems on `err`.
+Outcome undoAll(const std::string& programDir, std::ostream& out, std::ostream& err);
+
+// The undo as a screen of its own: clears, undoes, waits for a key.
 Outcome undoLast(std::string programDir);
 
 }  // namespace txr

@@ -53,6 +53,15 @@ std::string recordLine(bool unwrapped, std::string_view path, ImageType type) {
     return line;
 }
 
+std::string printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) c = '?';
+    }
+    return out;
+}
+
 std::string recordPathIn(const std::string& programDir) { return programDir + std::string(kRecordName); }
 
 namespace {

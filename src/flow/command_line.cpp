@@ -66,15 +66,6 @@ std::optional<std::string> readWord() {
     return word;
 }
 
-std::string printable(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) c = '?';
-    }
-    return out;
-}
-
 int runMain(int argc, char** argv) {
     plat::installInterruptHandlers();
     const std::string programDir = programDirectoryOf(argc > 0 ? argv[0] : "");

@@ -1,6 +1,7 @@
 // Program flow: the two modes, the command-line loop and the closing screen.
 #pragma once
 
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,13 +27,15 @@ std::string extensionOfArgument(std::string path);
 // stays unread. Empty at end of input.
 std::optional<std::string> readWord();
 
-// The text with control bytes shown as '?', so that a file name cannot
-// drive the terminal.
-std::string printable(std::string_view text);
+// True for the names the folder batch converts: "*.txr" in any case.
+bool isTxrName(std::string_view name);
 
 // Converts every .txr file of the folder (the program directory, or the
-// working directory when that is empty) after emptying the record; reports
-// each file on the console and waits for a key.
+// working directory when that is empty), in byte order of their names,
+// after emptying the record. One line per file on `out`, problems on `err`.
+Outcome convertFolder(const std::string& programDir, std::ostream& out, std::ostream& err);
+
+// The batch as a screen of its own: clears, converts, waits for a key.
 Outcome extractAll(std::string programDir);
 
 // Everything `main` does; returns the exit status.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace plat {
 
@@ -59,6 +60,9 @@ Status writeAll(File& file, const void* data, std::size_t len);
 // in bounded memory.
 Status copyToEnd(File& from, std::uint64_t offset, File& to);
 
+// Creates the file if needed and cuts it to nothing.
+Status emptyFile(const std::string& path);
+
 // Opens (creating if needed) a file for appending and tells its size before.
 Status openAppend(const std::string& path, File& file, std::uint64_t& sizeBefore);
 Status truncateTo(File& file, std::uint64_t size);
@@ -69,6 +73,9 @@ Status removeFile(const std::string& path);
 
 // True when anything at all (file, folder, dangling link) bears this name.
 bool nameTaken(const std::string& path);
+
+// The names of the regular files in a folder (links followed), unsorted.
+Status listRegularFiles(const std::string& folder, std::vector<std::string>& names);
 
 // A new file beside `path` (same folder, so it can be renamed into place),
 // with the permissions of `like`. Until it is moved to its final name it is
@@ -85,8 +92,12 @@ public:
     const std::string& path() const { return path_; }
     // Flushes to disk, closes and renames to `target` without replacing.
     Status moveTo(const std::string& target);
+    // The same, but takes the place of `target`: only for rewriting a file
+    // in place, where the old content is what this file replaces.
+    Status moveOver(const std::string& target);
 
 private:
+    Status finish(const std::string& target, bool replace);
     void discard();
     File file_;
     std::string path_;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -175,6 +176,14 @@ Status copyToEnd(File& from, std::uint64_t offset, File& to) {
     }
 }
 
+Status emptyFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return fromErrno(errno, "cannot empty");
+    File f;
+    f.adopt(fd);
+    return f.close();
+}
+
 Status openAppend(const std::string& path, File& file, std::uint64_t& sizeBefore) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return fromErrno(errno, "cannot open");
@@ -218,6 +227,27 @@ bool nameTaken(const std::string& path) {
     return errno != ENOENT && errno != ENOTDIR;
 }
 
+Status listRegularFiles(const std::string& folder, std::vector<std::string>& names) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return fromErrno(errno, "cannot list");
+    const int dfd = ::dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (e == nullptr) break;
+        bool regular = e->d_type == DT_REG;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            regular = ::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        if (regular) names.emplace_back(e->d_name);
+    }
+    const int err = errno;
+    ::closedir(dir);
+    if (err != 0) return fromErrno(err, "cannot list");
+    return {};
+}
+
 // ---- TempFile ------------------------------------------------------------
 
 TempFile::~TempFile() { discard(); }
@@ -253,13 +283,20 @@ Status TempFile::create(const std::string& beside, const FileInfo& like) {
     return last;
 }
 
-Status TempFile::moveTo(const std::string& target) {
+Status TempFile::moveTo(const std::string& target) { return finish(target, false); }
+Status TempFile::moveOver(const std::string& target) { return finish(target, true); }
+
+Status TempFile::finish(const std::string& target, bool replace) {
     while (::fsync(fdOf(file_)) != 0) {
         if (errno != EINTR) return fromErrno(errno, "cannot flush");
     }
     if (Status s = file_.close(); !s.ok()) return s;
     InterruptsHeld held;
-    if (Status s = renameNoReplace(path_, target); !s.ok()) return s;
+    if (replace) {
+        if (::rename(path_.c_str(), target.c_str()) != 0) return fromErrno(errno, "cannot rename");
+    } else if (Status s = renameNoReplace(path_, target); !s.ok()) {
+        return s;
+    }
     disarmTemp();
     path_.clear();
     return {};

@@ -1,0 +1,185 @@
+#include <cstring>
+#include <iostream>
+#include <utility>
+
+#include "conversion/conversion.h"
+#include "platform/platform.h"
+
+namespace txr {
+
+namespace {
+
+// Reads the record a line at a time in bounded memory (a line holds what
+// it holds). A CR in front of the LF is not part of the line; a last line
+// without LF still counts.
+class LineReader {
+public:
+    explicit LineReader(plat::File& file) : file_(file) {}
+
+    // False at the end of the record; `error` tells a failed read apart.
+    bool next(std::string& line, plat::Status& error) {
+        line.clear();
+        bool any = false;
+        for (;;) {
+            if (pos_ == len_) {
+                if (ended_) return any;
+                if (error = fill(); !error.ok()) return false;
+                continue;
+            }
+            const char* from = buf_ + pos_;
+            const auto* lf = static_cast<const char*>(std::memchr(from, '\n', len_ - pos_));
+            if (lf == nullptr) {
+                line.append(from, len_ - pos_);
+                pos_ = len_;
+                any = true;
+                continue;
+            }
+            line.append(from, lf);
+            pos_ += static_cast<std::size_t>(lf - from) + 1;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return true;
+        }
+    }
+
+private:
+    plat::Status fill() {
+        std::size_t got = 0;
+        plat::Status s = plat::readAt(file_, offset_, buf_, sizeof buf_, got);
+        if (!s.ok()) return s;
+        offset_ += got;
+        pos_ = 0;
+        len_ = got;
+        ended_ = got == 0;
+        return {};
+    }
+
+    plat::File& file_;
+    char buf_[64 * 1024];
+    std::uint64_t offset_ = 0;
+    std::size_t pos_ = 0, len_ = 0;
+    bool ended_ = false;
+};
+
+constexpr unsigned char kWrittenHeader[kHeaderSize] = {'Z', 'O', 'A', 'T', 'E', 'X', '1', 0, 0, 0, 0, 0};
+
+// Outcome of one entry; `message` for the error stream when not undone.
+struct EntryResult {
+    enum class Kind { undone, notFound, failed } kind = Kind::undone;
+    std::string message;
+};
+
+EntryResult failed(std::string message) { return {EntryResult::Kind::failed, std::move(message)}; }
+
+EntryResult failed(const plat::Status& s, const std::string& restored) {
+    if (s.fault == plat::Fault::exists) return failed("\"" + restored + "\" already exists; the file keeps its name");
+    return failed(s.text);
+}
+
+EntryResult undoEntry(const RecordEntry& e) {
+    // A NUL would cut the name short and name another file.
+    if (e.recorded.find('\0') != std::string::npos) return {EntryResult::Kind::notFound, {}};
+    plat::File source;
+    plat::FileInfo info;
+    if (!plat::openRead(e.recorded, source, info).ok() || !info.regular) return {EntryResult::Kind::notFound, {}};
+
+    const bool inPlace = e.restored == e.recorded;
+    if (!inPlace && plat::nameTaken(e.restored)) return failed(plat::Status{plat::Fault::exists, 0, {}}, e.restored);
+
+    if (!e.wrapped) {
+        source.close();
+        if (inPlace) return {};
+        if (plat::Status s = plat::renameNoReplace(e.recorded, e.restored); !s.ok()) return failed(s, e.restored);
+        return {};
+    }
+
+    // Header and content go to a new file that takes the old name only when
+    // complete; the converted file goes last.
+    plat::TempFile temp;
+    if (plat::Status s = temp.create(e.restored, info); !s.ok()) return failed(s.text);
+    if (plat::Status s = plat::writeAll(temp.file(), kWrittenHeader, sizeof kWrittenHeader); !s.ok())
+        return failed(s.text);
+    if (plat::Status s = plat::copyToEnd(source, 0, temp.file()); !s.ok()) return failed(s.text);
+    source.close();
+    if (inPlace) {
+        if (plat::Status s = temp.moveOver(e.restored); !s.ok()) return failed(s.text);
+        return {};
+    }
+    if (plat::Status s = temp.moveTo(e.restored); !s.ok()) return failed(s, e.restored);
+    if (plat::Status s = plat::removeFile(e.recorded); !s.ok()) {
+        // Keep the converted file, drop the copy: as it was before.
+        plat::removeFile(e.restored);
+        return failed("cannot remove it (" + s.text + "); the file keeps its name");
+    }
+    return {};
+}
+
+}  // namespace
+
+RecordEntry parseRecordLine(std::string_view line) {
+    RecordEntry e;
+    e.wrapped = line.substr(0, kUnwrapMarker.size()) == kUnwrapMarker;
+    e.recorded = std::string(e.wrapped ? line.substr(kUnwrapMarker.size()) : line);
+    const std::size_t dot = e.recorded.rfind('.');
+    e.restored = dot == std::string::npos ? e.recorded : e.recorded.substr(0, dot);
+    return e;
+}
+
+Outcome undoAll(const std::string& programDir, std::ostream& out, std::ostream& err) {
+    const std::string recordPath = recordPathIn(programDir);
+    plat::File record;
+    plat::FileInfo info;
+    if (plat::Status s = plat::openRead(recordPath, record, info); !s.ok() || !info.regular) {
+        if (s.ok() || s.fault == plat::Fault::missing) {
+            out << "\"record.txt\" not found. No undo operation preformed." << std::endl;
+            return Outcome::allDone;
+        }
+        // It is there but cannot be read: keep it, it is the only way back.
+        err << "Cannot undo: \"" << printable(recordPath) << "\": " << s.text << std::endl;
+        return Outcome::someFailed;
+    }
+
+    Outcome outcome = Outcome::allDone;
+    LineReader reader(record);
+    std::string line;
+    plat::Status readError;
+    while (reader.next(line, readError)) {
+        if (line.empty()) continue;
+        const RecordEntry entry = parseRecordLine(line);
+        const EntryResult r = undoEntry(entry);
+        switch (r.kind) {
+            case EntryResult::Kind::undone:
+                out << "Undo to " << printable(entry.recorded) << std::endl;
+                break;
+            case EntryResult::Kind::notFound:
+                out << printable(entry.recorded) << " not Found!" << std::endl;
+                outcome = Outcome::someFailed;
+                break;
+            case EntryResult::Kind::failed:
+                err << "Not undone: \"" << printable(entry.recorded) << "\": " << printable(r.message) << std::endl;
+                outcome = Outcome::someFailed;
+                break;
+        }
+    }
+    if (!readError.ok()) {
+        // The rest of the record cannot be read: keep it for another try.
+        err << "Cannot read \"" << printable(recordPath) << "\": " << readError.text << std::endl;
+        return Outcome::someFailed;
+    }
+    out << "Undo Compete." << std::endl;
+    record.close();
+    if (plat::Status s = plat::removeFile(recordPath); !s.ok()) {
+        err << "Cannot delete \"" << printable(recordPath) << "\": " << s.text << std::endl;
+        outcome = Outcome::someFailed;
+    }
+    return outcome;
+}
+
+Outcome undoLast(std::string programDir) {
+    plat::clearScreen();
+    const Outcome outcome = undoAll(programDir, std::cout, std::cerr);
+    std::cout << "<<< Press any key back to menu >>>" << std::endl;
+    plat::waitKey();
+    return outcome;
+}
+
+}  // namespace txr

@@ -1,0 +1,224 @@
+// The folder batch and the undo, driven in-process on real files.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "conversion/conversion.h"
+#include "flow/flow.h"
+#include "support/files.h"
+
+namespace {
+
+using namespace testing_support;
+using txr::Outcome;
+
+const std::string H = header();
+
+// Every regular file of a folder (one level) with its bytes.
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.is_regular_file()) files[e.path().filename().string()] = readBytes(e.path());
+    return files;
+}
+
+class BatchAndUndo : public ::testing::Test {
+protected:
+    std::string prog() const { return dir.path().string() + "/"; }
+    Outcome batch() {
+        out.str("");
+        err.str("");
+        return txr::convertFolder(prog(), out, err);
+    }
+    Outcome undo() {
+        out.str("");
+        err.str("");
+        return txr::undoAll(prog(), out, err);
+    }
+    void record(const std::string& bytes) { writeBytes(dir / "record.txt", bytes); }
+
+    ScratchDir dir;
+    std::ostringstream out, err;
+};
+
+TEST_F(BatchAndUndo, RoundTripGivesBackTheFolderByteForByte) {
+    writeBytes(dir / "a.txr", H + pngImage());
+    writeBytes(dir / "b.txr", ddsImage());
+    writeBytes(dir / "c d.txr", H + bmpImage());
+    writeBytes(dir / "E.TXR", H + jpgImage());
+    writeBytes(dir / "empty.txr", H);
+    writeBytes(dir / "plain.txr", tgaImage());
+    writeBytes(dir / "notes.png", pngImage());  // not a .txr: left alone
+    writeBytes(dir / "tmp.vn", "a user's file\r\n");
+    fs::create_directory(dir / "folder.txr");
+    writeBytes(dir / "folder.txr" / "inner.txr", H + pngImage());
+    const auto before = snapshot(dir.path());
+
+    ASSERT_EQ(batch(), Outcome::allDone) << err.str();
+
+    EXPECT_EQ(out.str(),
+              "Convert E.TXR\nConvert a.txr\nConvert b.txr\nConvert c d.txr\nConvert empty.txr\nConvert plain.txr\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(readBytes(dir / "a.txr.png"), pngImage());
+    EXPECT_EQ(readBytes(dir / "E.TXR.jpg"), jpgImage());
+    EXPECT_EQ(readBytes(dir / "record.txt"),
+              "ZTX " + prog() + "E.TXR.jpg\r\nZTX " + prog() + "a.txr.png\r\n" + prog() + "b.txr.dds\r\nZTX " + prog() +
+                  "c d.txr.bmp\r\nZTX " + prog() + "empty.txr.tga\r\n" + prog() + "plain.txr.tga\r\n");
+    EXPECT_EQ(readBytes(dir / "tmp.vn"), "a user's file\r\n");
+    EXPECT_EQ(listNames(dir / "folder.txr"), std::vector<std::string>{"inner.txr"});
+
+    ASSERT_EQ(undo(), Outcome::allDone) << err.str();
+
+    EXPECT_EQ(out.str(), "Undo to " + prog() + "E.TXR.jpg\nUndo to " + prog() + "a.txr.png\nUndo to " + prog() +
+                             "b.txr.dds\nUndo to " + prog() + "c d.txr.bmp\nUndo to " + prog() +
+                             "empty.txr.tga\nUndo to " + prog() + "plain.txr.tga\nUndo Compete.\n");
+    EXPECT_EQ(snapshot(dir.path()), before) << "record.txt is gone and every file is as it was";
+}
+
+TEST_F(BatchAndUndo, TheBatchEmptiesTheRecordFirst) {
+    record("ZTX stale.txr.png\r\n");
+    EXPECT_EQ(batch(), Outcome::allDone);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(readBytes(dir / "record.txt"), "");
+
+    writeBytes(dir / "a.txr", H + pngImage());
+    batch();
+    writeBytes(dir / "b.txr", H + pngImage());
+    batch();
+    EXPECT_EQ(readBytes(dir / "record.txt"), "ZTX " + prog() + "b.txr.png\r\n") << "only the last batch";
+}
+
+TEST_F(BatchAndUndo, AFileThatCannotBeConvertedIsReportedInsteadOfConverted) {
+    writeBytes(dir / "a.txr", H + pngImage());
+    writeBytes(dir / "a.txr.png", "in the way");
+    writeBytes(dir / "b.txr", H + pngImage());
+
+    EXPECT_EQ(batch(), Outcome::someFailed);
+
+    EXPECT_EQ(out.str(), "Convert b.txr\n");
+    EXPECT_NE(err.str().find("a.txr"), std::string::npos) << err.str();
+    EXPECT_EQ(readBytes(dir / "a.txr.png"), "in the way");
+    EXPECT_EQ(readBytes(dir / "record.txt"), "ZTX " + prog() + "b.txr.png\r\n");
+}
+
+TEST_F(BatchAndUndo, WithoutARecordTheUndoSaysSoTwiceInARow) {
+    writeBytes(dir / "a.txr", H + pngImage());
+    batch();
+    EXPECT_EQ(undo(), Outcome::allDone);
+    EXPECT_FALSE(fs::exists(dir / "record.txt"));
+
+    EXPECT_EQ(undo(), Outcome::allDone);
+    EXPECT_EQ(out.str(), "\"record.txt\" not found. No undo operation preformed.\n");
+}
+
+TEST_F(BatchAndUndo, AnEmptyRecordIsCompleteAtOnce) {
+    record("");
+    EXPECT_EQ(undo(), Outcome::allDone);
+    EXPECT_EQ(out.str(), "Undo Compete.\n");
+    EXPECT_FALSE(fs::exists(dir / "record.txt"));
+}
+
+TEST_F(BatchAndUndo, EntriesAreUndoneInOrderAndAMissingOneDoesNotStopTheRest) {
+    writeBytes(dir / "one.txr.png", pngImage());
+    writeBytes(dir / "two.txr.bmp", bmpImage());
+    fs::create_directory(dir / "dir.txr.png");
+    // Blank lines, a CR-only line, a line without its line end at the end.
+    record("ZTX " + dir.str("one.txr.png") + "\r\n\r\n\n" + dir.str("gone.txr.png") + "\r\nZTX " +
+           dir.str("dir.txr.png") + "\r\n" + dir.str("two.txr.bmp"));
+
+    EXPECT_EQ(undo(), Outcome::someFailed);
+
+    EXPECT_EQ(out.str(), "Undo to " + dir.str("one.txr.png") + "\n" + dir.str("gone.txr.png") + " not Found!\n" +
+                             dir.str("dir.txr.png") + " not Found!\nUndo to " + dir.str("two.txr.bmp") +
+                             "\nUndo Compete.\n");
+    EXPECT_EQ(readBytes(dir / "one.txr"), H + pngImage());
+    EXPECT_EQ(readBytes(dir / "two.txr"), bmpImage());
+    EXPECT_TRUE(fs::is_directory(dir / "dir.txr.png"));
+    EXPECT_FALSE(fs::exists(dir / "record.txt")) << "deleted even when entries failed";
+}
+
+TEST_F(BatchAndUndo, ATakenNameIsNeverOverwrittenOnUndo) {
+    for (const char* marker : {"ZTX ", ""}) {
+        writeBytes(dir / "a.txr.png", pngImage());
+        writeBytes(dir / "a.txr", "a newer file of the same name");
+        writeBytes(dir / "b.txr.png", pngImage());
+        record(marker + dir.str("a.txr.png") + "\r\n" + marker + dir.str("b.txr.png") + "\r\n");
+
+        EXPECT_EQ(undo(), Outcome::someFailed);
+
+        EXPECT_EQ(out.str(), "Undo to " + dir.str("b.txr.png") + "\nUndo Compete.\n") << "no Undo to for a.txr.png";
+        EXPECT_NE(err.str().find("already exists"), std::string::npos) << err.str();
+        EXPECT_EQ(readBytes(dir / "a.txr.png"), pngImage());
+        EXPECT_EQ(readBytes(dir / "a.txr"), "a newer file of the same name");
+        EXPECT_EQ(readBytes(dir / "b.txr"), std::string(*marker ? H : "") + pngImage());
+        fs::remove(dir / "a.txr.png");
+        fs::remove(dir / "a.txr");
+        fs::remove(dir / "b.txr");
+    }
+}
+
+TEST_F(BatchAndUndo, TheWrittenBackHeaderIsAlwaysTheSame) {
+    writeBytes(dir / "x.txr", "ZOATEXabcdef" + pngImage());
+    batch();
+    undo();
+    EXPECT_EQ(readBytes(dir / "x.txr"), H + pngImage());
+}
+
+TEST_F(BatchAndUndo, ANameWithoutADotIsRewrappedInPlace) {
+    writeBytes(dir / "nodot", pngImage());
+    writeBytes(dir / "keep", bmpImage());
+    record("ZTX " + dir.str("nodot") + "\r\n" + dir.str("keep") + "\r\n");
+
+    EXPECT_EQ(undo(), Outcome::allDone) << err.str();
+
+    EXPECT_EQ(readBytes(dir / "nodot"), H + pngImage());
+    EXPECT_EQ(readBytes(dir / "keep"), bmpImage());
+    EXPECT_EQ(listNames(dir.path()), (std::vector<std::string>{"keep", "nodot"}));
+}
+
+TEST_F(BatchAndUndo, ARecordLineWithANulTouchesNoOtherFile) {
+    writeBytes(dir / "a.txr.png", pngImage());
+    record("ZTX " + dir.str("a.txr.png") + std::string("\0.png\r\n", 7));
+
+    EXPECT_EQ(undo(), Outcome::someFailed);
+    EXPECT_EQ(readBytes(dir / "a.txr.png"), pngImage());
+}
+
+struct LineCase {
+    const char* line;
+    bool wrapped;
+    const char* recorded;
+    const char* restored;
+};
+
+class RecordLine : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(RecordLine, KindRecordedAndRestoredPath) {
+    const txr::RecordEntry e = txr::parseRecordLine(GetParam().line);
+    EXPECT_EQ(e.wrapped, GetParam().wrapped);
+    EXPECT_EQ(e.recorded, GetParam().recorded);
+    EXPECT_EQ(e.restored, GetParam().restored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RecordLine,
+    ::testing::Values(LineCase{"ZTX D:\\tex\\a.txr.png", true, "D:\\tex\\a.txr.png", "D:\\tex\\a.txr"},
+                      LineCase{"sky.txr.bmp", false, "sky.txr.bmp", "sky.txr"},
+                      LineCase{"ZTXa.txr.png", false, "ZTXa.txr.png", "ZTXa.txr"},
+                      LineCase{"ztx a.txr.png", false, "ztx a.txr.png", "ztx a.txr"},
+                      LineCase{"x ZTX a.png", false, "x ZTX a.png", "x ZTX a"},
+                      LineCase{"ZTX ZTX a.png", true, "ZTX a.png", "ZTX a"},
+                      LineCase{"   ", false, "   ", "   "},
+                      LineCase{"D:\\t\\a.b.txr.dds", false, "D:\\t\\a.b.txr.dds", "D:\\t\\a.b.txr"},
+                      LineCase{"D:\\dir.old\\file", false, "D:\\dir.old\\file", "D:\\dir"},
+                      LineCase{"ZTX nodot", true, "nodot", "nodot"}, LineCase{"ZTX ", true, "", ""}),
+    [](const auto& info) { return "line" + std::to_string(info.index); });
+
+TEST(TxrName, AnyCaseOfDotTxrAtTheEnd) {
+    for (const char* yes : {"a.txr", "A.TXR", "b.TxR", ".txr", "x.y.txr"}) EXPECT_TRUE(txr::isTxrName(yes)) << yes;
+    for (const char* no : {"txr", "a.txr.png", "a.txr ", "atxr", "a.tx", "a.txr.vrnh-unfinished-1-1"})
+        EXPECT_FALSE(txr::isTxrName(no)) << no;
+}
+
+}  // namespace
