@@ -1,7 +1,6 @@
 // The folder batch and the undo, driven in-process on real files.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <sstream>
 
 #include "conversion/conversion.h"
@@ -14,14 +13,6 @@ using namespace testing_support;
 using txr::Outcome;
 
 const std::string H = header();
-
-// Every regular file of a folder (one level) with its bytes.
-std::map<std::string, std::string> snapshot(const fs::path& dir) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::directory_iterator(dir))
-        if (e.is_regular_file()) files[e.path().filename().string()] = readBytes(e.path());
-    return files;
-}
 
 class BatchAndUndo : public ::testing::Test {
 protected:

@@ -107,6 +107,15 @@ private:
 // behind by a hard kill knows what it is.
 inline constexpr const char* kTempMarker = ".vrnh-unfinished-";
 
+// Test builds only (TXR_FAULT_INJECTION): every file operation is counted
+// from arm() on; the failAt-th fails with `error`, at the killAt-th the
+// process dies. 0 means never.
+namespace faults {
+void arm(long failAt, int error, long killAt = 0);
+long count();
+std::string nameOf(long n);  // "open", "write", "rename", ...
+}  // namespace faults
+
 // Folder separators in a path the user gave us.
 bool isSeparator(char c);
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <utility>
@@ -31,6 +32,71 @@ Status fromErrno(int err, const char* what) {
 }
 
 int fdOf(const File& f) { return static_cast<int>(f.native()); }
+
+// Every file operation goes through here, so that a test build can make any
+// one of them fail (or the process die at it). The shipped build compiles
+// these down to the plain calls.
+namespace sys {
+#ifdef TXR_FAULT_INJECTION
+bool injected(const char* op);  // sets errno when the operation is to fail
+#else
+constexpr bool injected(const char*) { return false; }
+#endif
+
+int open(const char* path, int flags, mode_t mode = 0) { return injected("open") ? -1 : ::open(path, flags, mode); }
+ssize_t pread(int fd, void* buf, size_t n, off_t at) { return injected("read") ? -1 : ::pread(fd, buf, n, at); }
+ssize_t write(int fd, const void* buf, size_t n) { return injected("write") ? -1 : ::write(fd, buf, n); }
+int ftruncate(int fd, off_t size) { return injected("truncate") ? -1 : ::ftruncate(fd, size); }
+int link(const char* from, const char* to) { return injected("link") ? -1 : ::link(from, to); }
+int unlink(const char* path) { return injected("remove") ? -1 : ::unlink(path); }
+int rename(const char* from, const char* to) { return injected("rename") ? -1 : ::rename(from, to); }
+int fsync(int fd) { return injected("flush") ? -1 : ::fsync(fd); }
+int fchmod(int fd, mode_t mode) { return injected("chmod") ? -1 : ::fchmod(fd, mode); }
+DIR* opendir(const char* path) { return injected("list") ? nullptr : ::opendir(path); }
+int close(int fd) {
+    if (!injected("close")) return ::close(fd);
+    const int err = errno;
+    ::close(fd);  // the descriptor is gone either way
+    errno = err;
+    return -1;
+}
+#ifdef __linux__
+ssize_t copy_file_range(int in, off_t* inAt, int out, size_t n) {
+    return injected("copy") ? -1 : ::copy_file_range(in, inAt, out, nullptr, n, 0);
+}
+int renameat2(const char* from, const char* to) {
+    return injected("rename") ? -1 : ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+#endif
+}  // namespace sys
+
+#ifdef TXR_FAULT_INJECTION
+struct FaultPlan {
+    long failAt = 0;
+    int error = 0;
+    long killAt = 0;
+    std::vector<const char*> seen;
+};
+FaultPlan gFaults;
+
+bool sys::injected(const char* op) {
+    gFaults.seen.push_back(op);
+    const long n = static_cast<long>(gFaults.seen.size());
+    if (n == gFaults.killAt) ::kill(::getpid(), SIGKILL);
+    if (n != gFaults.failAt) return false;
+    errno = gFaults.error;
+    return true;
+}
+
+// The test binary takes its plan from TXR_FAULTS: "fail=N,errno=E" or "kill=N".
+const bool gFaultsFromEnvironment = [] {
+    if (const char* plan = std::getenv("TXR_FAULTS")) {
+        std::sscanf(plan, "fail=%ld,errno=%d", &gFaults.failAt, &gFaults.error);
+        std::sscanf(plan, "kill=%ld", &gFaults.killAt);
+    }
+    return true;
+}();
+#endif
 
 // ---- state the signal handler needs: plain data only ----
 char gTempPath[4096];
@@ -101,14 +167,14 @@ Status File::close() {
     if (!isOpen()) return {};
     const int fd = static_cast<int>(std::exchange(handle_, kClosed));
     // Linux closes the fd even when close() fails; never retry.
-    if (::close(fd) != 0 && errno != EINTR) return fromErrno(errno, "cannot close");
+    if (sys::close(fd) != 0 && errno != EINTR) return fromErrno(errno, "cannot close");
     return {};
 }
 
 Status openRead(const std::string& path, File& file, FileInfo& info) {
     // O_NONBLOCK so that a FIFO under a texture's name cannot hang the tool;
     // it changes nothing for regular files.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = sys::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return fromErrno(errno, "cannot open");
     file.adopt(fd);
     struct stat st {};
@@ -123,7 +189,7 @@ Status readAt(File& file, std::uint64_t offset, void* buf, std::size_t len, std:
     got = 0;
     auto* out = static_cast<unsigned char*>(buf);
     while (got < len) {
-        const ssize_t n = ::pread(fdOf(file), out + got, len - got, static_cast<off_t>(offset + got));
+        const ssize_t n = sys::pread(fdOf(file), out + got, len - got, static_cast<off_t>(offset + got));
         if (n < 0) {
             if (errno == EINTR) continue;
             return fromErrno(errno, "cannot read");
@@ -137,7 +203,7 @@ Status readAt(File& file, std::uint64_t offset, void* buf, std::size_t len, std:
 Status writeAll(File& file, const void* data, std::size_t len) {
     const auto* in = static_cast<const unsigned char*>(data);
     while (len > 0) {
-        const ssize_t n = ::write(fdOf(file), in, len);
+        const ssize_t n = sys::write(fdOf(file), in, len);
         if (n < 0) {
             if (errno == EINTR) continue;
             return fromErrno(errno, "cannot write");
@@ -154,7 +220,7 @@ Status copyToEnd(File& from, std::uint64_t offset, File& to) {
     // In-kernel copy first; fall back to a buffer where the file systems
     // cannot do it (and on kernels that lack it).
     for (;;) {
-        const ssize_t n = ::copy_file_range(fdOf(from), &pos, fdOf(to), nullptr, 1 << 30, 0);
+        const ssize_t n = sys::copy_file_range(fdOf(from), &pos, fdOf(to), 1 << 30);
         if (n > 0) continue;
         if (n == 0) return {};
         if (errno == EINTR) continue;
@@ -165,7 +231,7 @@ Status copyToEnd(File& from, std::uint64_t offset, File& to) {
 #endif
     std::vector<unsigned char> buf(256 * 1024);
     for (;;) {
-        const ssize_t n = ::pread(fdOf(from), buf.data(), buf.size(), pos);
+        const ssize_t n = sys::pread(fdOf(from), buf.data(), buf.size(), pos);
         if (n < 0) {
             if (errno == EINTR) continue;
             return fromErrno(errno, "cannot read");
@@ -177,7 +243,7 @@ Status copyToEnd(File& from, std::uint64_t offset, File& to) {
 }
 
 Status emptyFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = sys::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return fromErrno(errno, "cannot empty");
     File f;
     f.adopt(fd);
@@ -185,7 +251,7 @@ Status emptyFile(const std::string& path) {
 }
 
 Status openAppend(const std::string& path, File& file, std::uint64_t& sizeBefore) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = sys::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return fromErrno(errno, "cannot open");
     file.adopt(fd);
     struct stat st {};
@@ -195,7 +261,7 @@ Status openAppend(const std::string& path, File& file, std::uint64_t& sizeBefore
 }
 
 Status truncateTo(File& file, std::uint64_t size) {
-    while (::ftruncate(fdOf(file), static_cast<off_t>(size)) != 0) {
+    while (sys::ftruncate(fdOf(file), static_cast<off_t>(size)) != 0) {
         if (errno != EINTR) return fromErrno(errno, "cannot truncate");
     }
     return {};
@@ -203,12 +269,12 @@ Status truncateTo(File& file, std::uint64_t size) {
 
 Status renameNoReplace(const std::string& from, const std::string& to) {
 #ifdef __linux__
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (sys::renameat2(from.c_str(), to.c_str()) == 0) return {};
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return fromErrno(errno, "cannot rename");
 #endif
     // File systems without the flag: a hard link cannot replace either.
-    if (::link(from.c_str(), to.c_str()) != 0) return fromErrno(errno, "cannot rename");
-    if (::unlink(from.c_str()) != 0) {
+    if (sys::link(from.c_str(), to.c_str()) != 0) return fromErrno(errno, "cannot rename");
+    if (sys::unlink(from.c_str()) != 0) {
         const int err = errno;
         ::unlink(to.c_str());
         return fromErrno(err, "cannot rename");
@@ -217,7 +283,7 @@ Status renameNoReplace(const std::string& from, const std::string& to) {
 }
 
 Status removeFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) return fromErrno(errno, "cannot remove");
+    if (sys::unlink(path.c_str()) != 0) return fromErrno(errno, "cannot remove");
     return {};
 }
 
@@ -228,7 +294,7 @@ bool nameTaken(const std::string& path) {
 }
 
 Status listRegularFiles(const std::string& folder, std::vector<std::string>& names) {
-    DIR* dir = ::opendir(folder.c_str());
+    DIR* dir = sys::opendir(folder.c_str());
     if (dir == nullptr) return fromErrno(errno, "cannot list");
     const int dfd = ::dirfd(dir);
     for (;;) {
@@ -264,7 +330,7 @@ Status TempFile::create(const std::string& beside, const FileInfo& like) {
         std::string candidate =
             stem + kTempMarker + std::to_string(::getpid()) + "-" + std::to_string(++counter);
         InterruptsHeld held;
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        const int fd = sys::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
         if (fd < 0) {
             last = fromErrno(errno, "cannot create a temporary file");
             if (errno == EEXIST) continue;
@@ -273,7 +339,7 @@ Status TempFile::create(const std::string& beside, const FileInfo& like) {
         file_.adopt(fd);
         path_ = std::move(candidate);
         armTemp(path_);
-        if (::fchmod(fd, like.permissions & 07777) != 0) {
+        if (sys::fchmod(fd, like.permissions & 07777) != 0) {
             last = fromErrno(errno, "cannot set permissions");
             discard();
             return last;
@@ -287,13 +353,13 @@ Status TempFile::moveTo(const std::string& target) { return finish(target, false
 Status TempFile::moveOver(const std::string& target) { return finish(target, true); }
 
 Status TempFile::finish(const std::string& target, bool replace) {
-    while (::fsync(fdOf(file_)) != 0) {
+    while (sys::fsync(fdOf(file_)) != 0) {
         if (errno != EINTR) return fromErrno(errno, "cannot flush");
     }
     if (Status s = file_.close(); !s.ok()) return s;
     InterruptsHeld held;
     if (replace) {
-        if (::rename(path_.c_str(), target.c_str()) != 0) return fromErrno(errno, "cannot rename");
+        if (sys::rename(path_.c_str(), target.c_str()) != 0) return fromErrno(errno, "cannot rename");
     } else if (Status s = renameNoReplace(path_, target); !s.ok()) {
         return s;
     }
@@ -313,6 +379,16 @@ void TempFile::discard() {
 }
 
 bool isSeparator(char c) { return c == '/'; }
+
+#ifdef TXR_FAULT_INJECTION
+void faults::arm(long failAt, int error, long killAt) {
+    gFaults = FaultPlan{failAt, error, killAt, {}};
+}
+long faults::count() { return static_cast<long>(gFaults.seen.size()); }
+std::string faults::nameOf(long n) {
+    return n >= 1 && n <= count() ? gFaults.seen[static_cast<std::size_t>(n - 1)] : "";
+}
+#endif
 
 void installInterruptHandlers() {
     struct sigaction sa {};

@@ -31,6 +31,13 @@ std::string bmpImage() { return "BM6\0\0\0rest-of-bmp"; }
 std::string jpgImage() { return std::string("\xFF\xD8\xFF\xE0rest-of-jpg"); }
 std::string tgaImage() { return std::string("\0\0\x02\0\0\0\0\0\0\0\0\0\x02\0\x02\0\x18\x20", 18) + "pixels"; }
 
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.is_regular_file()) files[e.path().filename().string()] = readBytes(e.path());
+    return files;
+}
+
 std::vector<std::string> listNames(const fs::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ std::string ddsImage();
 std::string bmpImage();
 std::string jpgImage();
 std::string tgaImage();
+
+// Every regular file of a folder (one level) with its bytes.
+std::map<std::string, std::string> snapshot(const fs::path& dir);
 
 // Sorted names of the entries in a folder.
 std::vector<std::string> listNames(const fs::path& dir);

@@ -13,6 +13,8 @@ struct RunOptions {
     std::string cwd;                // "" keeps the test's own
     std::string argv0;              // "" means the binary's real path
     bool unprivileged = false;      // drop root rights first
+    std::string exe;                // "" means toolPath()
+    std::vector<std::string> env;   // extra "NAME=value" entries
 };
 
 struct RunResult {

@@ -42,7 +42,7 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
     writeBytes(impl_->io / "out", "");  // there to read even if the child dies at once
     writeBytes(impl_->io / "err", "");
     const std::string in = impl_->io.str("in"), out = impl_->io.str("out"), err = impl_->io.str("err");
-    const std::string exe = toolPath();
+    const std::string exe = o.exe.empty() ? toolPath() : o.exe;
     std::vector<std::string> argvStore;
     argvStore.push_back(o.argv0.empty() ? exe : o.argv0);
     argvStore.insert(argvStore.end(), o.args.begin(), o.args.end());
@@ -64,6 +64,7 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
         if (o.unprivileged && ::geteuid() == 0) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
         }
+        for (const auto& e : o.env) ::putenv(const_cast<char*>(e.c_str()));
         ::execv(exe.c_str(), argv.data());
         ::_exit(127);
     }
