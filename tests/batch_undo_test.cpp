@@ -1,6 +1,8 @@
 // The folder batch and the undo, driven in-process on real files.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <set>
 #include <sstream>
 
 #include "conversion/conversion.h"
@@ -210,6 +212,85 @@ TEST(TxrName, AnyCaseOfDotTxrAtTheEnd) {
     for (const char* yes : {"a.txr", "A.TXR", "b.TxR", ".txr", "x.y.txr"}) EXPECT_TRUE(txr::isTxrName(yes)) << yes;
     for (const char* no : {"txr", "a.txr.png", "a.txr ", "atxr", "a.tx", "a.txr.vrnh-unfinished-1-1"})
         EXPECT_FALSE(txr::isTxrName(no)) << no;
+}
+
+}  // namespace
+
+namespace {
+
+// A converted folder and the record that the batch wrote for it.
+class DamagedRecord : public BatchAndUndo {
+protected:
+    void SetUp() override {
+        writeBytes(dir / "a.txr", H + pngImage());
+        writeBytes(dir / "b.txr", bmpImage());
+        writeBytes(dir / "c.txr", H + ddsImage());
+        ASSERT_EQ(batch(), Outcome::allDone);
+        converted = snapshot(dir.path());
+        converted.erase("record.txt");
+        fullRecord = readBytes(dir / "record.txt");
+    }
+
+    void reset() {
+        for (const auto& n : listNames(dir.path())) fs::remove(dir / n);
+        for (const auto& [name, bytes] : converted) writeBytes(dir / name, bytes);
+    }
+
+    // Each texture is either restored or still exactly as converted.
+    void expectOnly(const std::set<std::string>& restored, const std::string& context) {
+        const std::map<std::string, std::pair<std::string, std::string>> names = {
+            {"a.txr", {"a.txr.png", H + pngImage()}},
+            {"b.txr", {"b.txr.bmp", bmpImage()}},
+            {"c.txr", {"c.txr.dds", H + ddsImage()}}};
+        for (const auto& [old, conv] : names) {
+            if (restored.count(old)) {
+                EXPECT_EQ(readBytes(dir / old), conv.second) << context;
+                EXPECT_FALSE(fs::exists(dir / conv.first)) << context;
+            } else {
+                EXPECT_EQ(readBytes(dir / conv.first), converted.at(conv.first)) << context;
+                EXPECT_FALSE(fs::exists(dir / old)) << context;
+            }
+        }
+        EXPECT_EQ(listNames(dir.path()).size(), 3u) << context << ": nothing else appeared, the record is gone";
+    }
+
+    std::map<std::string, std::string> converted;
+    std::string fullRecord;
+};
+
+TEST_F(DamagedRecord, CutAtEveryByteUndoesExactlyTheWholeLines) {
+    for (std::size_t cut = 0; cut <= fullRecord.size(); ++cut) {
+        reset();
+        const std::string prefix = fullRecord.substr(0, cut);
+        record(prefix);
+        undo();
+        // A line counts once its path is whole; the line end may be torn off.
+        std::set<std::string> restored;
+        for (const char* t : {"a.txr.png", "b.txr.bmp", "c.txr.dds"}) {
+            const std::size_t at = prefix.find(std::string("/") + t);
+            if (at != std::string::npos && at + 1 + std::strlen(t) == std::min(prefix.size(), prefix.find('\r', at)))
+                restored.insert(std::string(t).substr(0, 5));
+        }
+        expectOnly(restored, "record cut at byte " + std::to_string(cut));
+        if (HasFailure()) return;
+    }
+}
+
+TEST_F(DamagedRecord, StrangeRecordsTouchNothingTheyDoNotName) {
+    const std::string a = dir.str("a.txr.png"), b = dir.str("b.txr.bmp");
+    const std::vector<std::pair<std::string, std::set<std::string>>> cases = {
+        {"ZTX " + a + "\rZTX " + b + "\r", {}},  // CR alone ends no line
+        {"ZTX " + a + std::string("\0\r\n", 3) + b + "\r\n", {"b.txr"}},
+        {std::string(1 << 20, 'x') + "\r\n" + b + "\r\n", {"b.txr"}},
+        {std::string("\0\0\0\n\n", 5) + "ZTX " + a, {"a.txr"}},
+        {"ZTX " + dir.path().string() + "\r\nZTX " + b + ".\r\n", {}},  // a folder; a name that is not there
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        reset();
+        record(cases[i].first);
+        EXPECT_NO_FATAL_FAILURE(undo());
+        expectOnly(cases[i].second, "case " + std::to_string(i));
+    }
 }
 
 }  // namespace

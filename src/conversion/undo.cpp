@@ -11,7 +11,7 @@ namespace {
 
 // Reads the record a line at a time in bounded memory (a line holds what
 // it holds). A CR in front of the LF is not part of the line; a last line
-// without LF still counts.
+// without LF still counts, and so does a CR at the very end.
 class LineReader {
 public:
     explicit LineReader(plat::File& file) : file_(file) {}
@@ -22,9 +22,13 @@ public:
         bool any = false;
         for (;;) {
             if (pos_ == len_) {
-                if (ended_) return any;
-                if (error = fill(); !error.ok()) return false;
-                continue;
+                if (!ended_) {
+                    if (error = fill(); !error.ok()) return false;
+                    continue;
+                }
+                // A record torn between CR and LF still names its file.
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                return any;
             }
             const char* from = buf_ + pos_;
             const auto* lf = static_cast<const char*>(std::memchr(from, '\n', len_ - pos_));
