@@ -3,10 +3,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "platform/platform.h"
 
 namespace txr {
 
@@ -69,6 +74,26 @@ struct RecordEntry {
     std::string restored;   // its name before: cut at the last "."
 };
 RecordEntry parseRecordLine(std::string_view line);
+
+// Splits the record into lines in bounded memory (a line holds what it
+// holds). A CR in front of the LF is not part of the line; a last line
+// without LF still counts, and so does a CR at the very end.
+class LineReader {
+public:
+    // Fills `buf` with up to `cap` bytes; `got` is 0 at the end.
+    using Source = std::function<plat::Status(char* buf, std::size_t cap, std::size_t& got)>;
+    explicit LineReader(Source source) : source_(std::move(source)), buf_(new char[kChunk]) {}
+
+    // False at the end; then `error` tells a failed read apart.
+    bool next(std::string& line, plat::Status& error);
+
+private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+    Source source_;
+    std::unique_ptr<char[]> buf_;
+    std::size_t pos_ = 0, len_ = 0;
+    bool ended_ = false;
+};
 
 // Takes back every conversion listed in programDir + "record.txt", in order,
 // then deletes the record. One line per entry on `out`, problems on `err`.

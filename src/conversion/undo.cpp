@@ -9,61 +9,6 @@ namespace txr {
 
 namespace {
 
-// Reads the record a line at a time in bounded memory (a line holds what
-// it holds). A CR in front of the LF is not part of the line; a last line
-// without LF still counts, and so does a CR at the very end.
-class LineReader {
-public:
-    explicit LineReader(plat::File& file) : file_(file) {}
-
-    // False at the end of the record; `error` tells a failed read apart.
-    bool next(std::string& line, plat::Status& error) {
-        line.clear();
-        bool any = false;
-        for (;;) {
-            if (pos_ == len_) {
-                if (!ended_) {
-                    if (error = fill(); !error.ok()) return false;
-                    continue;
-                }
-                // A record torn between CR and LF still names its file.
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                return any;
-            }
-            const char* from = buf_ + pos_;
-            const auto* lf = static_cast<const char*>(std::memchr(from, '\n', len_ - pos_));
-            if (lf == nullptr) {
-                line.append(from, len_ - pos_);
-                pos_ = len_;
-                any = true;
-                continue;
-            }
-            line.append(from, lf);
-            pos_ += static_cast<std::size_t>(lf - from) + 1;
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            return true;
-        }
-    }
-
-private:
-    plat::Status fill() {
-        std::size_t got = 0;
-        plat::Status s = plat::readAt(file_, offset_, buf_, sizeof buf_, got);
-        if (!s.ok()) return s;
-        offset_ += got;
-        pos_ = 0;
-        len_ = got;
-        ended_ = got == 0;
-        return {};
-    }
-
-    plat::File& file_;
-    char buf_[64 * 1024];
-    std::uint64_t offset_ = 0;
-    std::size_t pos_ = 0, len_ = 0;
-    bool ended_ = false;
-};
-
 constexpr unsigned char kWrittenHeader[kHeaderSize] = {'Z', 'O', 'A', 'T', 'E', 'X', '1', 0, 0, 0, 0, 0};
 
 // Outcome of one entry; `message` for the error stream when not undone.
@@ -119,6 +64,37 @@ EntryResult undoEntry(const RecordEntry& e) {
 
 }  // namespace
 
+bool LineReader::next(std::string& line, plat::Status& error) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (pos_ == len_) {
+            if (!ended_) {
+                error = source_(buf_.get(), kChunk, len_);
+                if (!error.ok()) return false;
+                pos_ = 0;
+                ended_ = len_ == 0;
+                continue;
+            }
+            // A record torn between CR and LF still names its file.
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return any;
+        }
+        const char* from = buf_.get() + pos_;
+        const auto* lf = static_cast<const char*>(std::memchr(from, '\n', len_ - pos_));
+        if (lf == nullptr) {
+            line.append(from, len_ - pos_);
+            pos_ = len_;
+            any = true;
+            continue;
+        }
+        line.append(from, lf);
+        pos_ += static_cast<std::size_t>(lf - from) + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return true;
+    }
+}
+
 RecordEntry parseRecordLine(std::string_view line) {
     RecordEntry e;
     e.wrapped = line.substr(0, kUnwrapMarker.size()) == kUnwrapMarker;
@@ -143,7 +119,12 @@ Outcome undoAll(const std::string& programDir, std::ostream& out, std::ostream& 
     }
 
     Outcome outcome = Outcome::allDone;
-    LineReader reader(record);
+    std::uint64_t offset = 0;
+    LineReader reader([&](char* buf, std::size_t cap, std::size_t& got) {
+        plat::Status s = plat::readAt(record, offset, buf, cap, got);
+        offset += got;
+        return s;
+    });
     std::string line;
     plat::Status readError;
     while (reader.next(line, readError)) {
