@@ -276,6 +276,14 @@ TEST_F(DamagedRecord, CutAtEveryByteUndoesExactlyTheWholeLines) {
     }
 }
 
+// Fault found: a record torn between the CR and the LF of its last line
+// kept the CR in the path, so that entry was never undone.
+TEST_F(DamagedRecord, RegressionRecordTornBetweenCrAndLf) {
+    record("ZTX " + dir.str("a.txr.png") + "\r");
+    EXPECT_EQ(undo(), Outcome::allDone);
+    expectOnly({"a.txr"}, "torn after CR");
+}
+
 TEST_F(DamagedRecord, StrangeRecordsTouchNothingTheyDoNotName) {
     const std::string a = dir.str("a.txr.png"), b = dir.str("b.txr.bmp");
     const std::vector<std::pair<std::string, std::set<std::string>>> cases = {

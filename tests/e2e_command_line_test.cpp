@@ -271,6 +271,9 @@ TEST_F(Interrupted, KilledAtAnyMomentTheFileIsWhole) {
     }
 }
 
+// Fault found here: a signal between the creation of the temporary file and
+// its registration with the interrupt handler left the file behind (about
+// one run in thirty); interrupts are now held back across that step.
 TEST_F(Interrupted, TerminatedItLeavesNoTemporaryFile) {
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
         RunOptions o;

@@ -235,4 +235,27 @@ TEST(Crash, KilledAtEveryStepTheUndoStillBringsEverythingBack) {
     RecordProperty("kill_points", static_cast<int>(killPoints));
 }
 
+// Terminated (not killed) before any step, the tool removes its temporary
+// file on the way out.
+TEST(Terminate, AtEveryStepLeavesNoTemporaryFile) {
+    ScratchDir dir;
+    const std::string prog = dir.path().string() + "/";
+    const auto ts = textures();
+    for (long n = 1;; ++n) {
+        clear(dir.path());
+        lay(dir.path(), ts);
+        RunOptions o;
+        o.exe = FAULTY_TOOL_PATH;
+        for (const auto& t : ts) o.args.push_back(prog + t.name);
+        o.argv0 = prog + "vrnhTXRextractor13";
+        o.env = {"TXR_FAULTS=signal=" + std::to_string(SIGTERM) + ",at=" + std::to_string(n)};
+        const RunResult r = runTool(o);
+        if (r.signal != SIGTERM) break;
+        const std::string context = "terminated at operation " + std::to_string(n);
+        expectWhole(dir.path(), prog, ts, Ending::killed, context);
+        for (const auto& name : listNames(dir.path())) EXPECT_FALSE(isTemp(name)) << context << ": left " << name;
+        ASSERT_FALSE(HasFailure()) << context;
+    }
+}
+
 }  // namespace

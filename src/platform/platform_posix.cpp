@@ -76,23 +76,26 @@ struct FaultPlan {
     int error = 0;
     long killAt = 0;
     std::vector<const char*> seen;
+    int killSignal = SIGKILL;
 };
 FaultPlan gFaults;
 
 bool sys::injected(const char* op) {
     gFaults.seen.push_back(op);
     const long n = static_cast<long>(gFaults.seen.size());
-    if (n == gFaults.killAt) ::kill(::getpid(), SIGKILL);
+    if (n == gFaults.killAt) ::kill(::getpid(), gFaults.killSignal);
     if (n != gFaults.failAt) return false;
     errno = gFaults.error;
     return true;
 }
 
-// The test binary takes its plan from TXR_FAULTS: "fail=N,errno=E" or "kill=N".
+// The test binary takes its plan from TXR_FAULTS: "fail=N,errno=E",
+// "kill=N" (SIGKILL) or "signal=S,at=N".
 const bool gFaultsFromEnvironment = [] {
     if (const char* plan = std::getenv("TXR_FAULTS")) {
         std::sscanf(plan, "fail=%ld,errno=%d", &gFaults.failAt, &gFaults.error);
         std::sscanf(plan, "kill=%ld", &gFaults.killAt);
+        std::sscanf(plan, "signal=%d,at=%ld", &gFaults.killSignal, &gFaults.killAt);
     }
     return true;
 }();
