@@ -3,6 +3,7 @@
 // record lists exactly what was converted, and the undo brings it all back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -163,11 +164,17 @@ TEST(Faults, EveryOperationFailingOnceLosesNothing) {
                                             " fails with " + std::strerror(error);
 
                 const auto mustBeRecorded = expectWhole(dir.path(), prog, ts, Ending::failedCleanly, context);
-                // An entry the undo cannot open is reported as not found.
+                // One message for each file left as it was (a failed flush
+                // can hold back several), or one for the whole batch. An
+                // entry the undo cannot open is reported as not found.
                 auto messages = lines(err.str()).size();
                 for (const auto& l : lines(out.str())) messages += l.ends_with(" not Found!");
+                std::size_t leftAsItWas = 0;
+                for (const auto& t : ts) leftAsItWas += fs::exists(dir.path() / (sc.convertsFirst ? t.newName : t.name));
                 if (outcome == Outcome::someFailed) {
-                    EXPECT_EQ(messages, 1u) << context << ": one clear message\n" << out.str() << err.str();
+                    const bool wholeRun = messages == 1 && leftAsItWas == ts.size();
+                    EXPECT_TRUE(messages == std::max<std::size_t>(1, leftAsItWas) || wholeRun)
+                        << context << ": one clear message a file\n" << out.str() << err.str();
                 } else {
                     EXPECT_EQ(err.str(), "") << context;
                 }

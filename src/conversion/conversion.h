@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -55,6 +56,7 @@ enum class FixStatus {
 };
 
 struct FixResult {
+    std::string path;        // as given
     FixStatus status = FixStatus::converted;
     std::string newPath;     // set when converted
     bool unwrapped = false;  // the container header was stripped
@@ -66,6 +68,27 @@ struct FixResult {
 // gives the file its image extension. Either all of that happens or, on
 // failure, none of it.
 FixResult fixTxr(std::string path, std::string programDir);
+
+// Converts files one after another, as fixTxr does each: the record stays
+// open between them, and originals are removed in the background once their
+// converted copy is on disk. Outcomes come back in the order of convert().
+class Converter {
+public:
+    explicit Converter(std::string programDir);
+    ~Converter();
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    void convert(std::string path);
+    // The outcomes settled so far, without waiting.
+    std::vector<FixResult> takeSettled();
+    // Waits for, and returns, all the outcomes not yet taken.
+    std::vector<FixResult> finish();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // One non-empty line of the record, read back.
 struct RecordEntry {

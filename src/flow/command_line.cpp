@@ -70,22 +70,31 @@ int runMain(int argc, char** argv) {
     plat::installInterruptHandlers();
     const std::string programDir = programDirectoryOf(argc > 0 ? argv[0] : "");
     bool anyFailed = false;
+    Converter converter(programDir);
+    auto report = [&anyFailed](const std::vector<FixResult>& results) {
+        for (const FixResult& r : results) {
+            if (r.status == FixStatus::converted) continue;
+            std::cerr << "Not converted: \"" << printable(r.path) << "\": " << printable(r.reason) << std::endl;
+            anyFailed = true;
+        }
+    };
 
     for (int i = 1; i < argc; ++i) {
         const std::string path = argv[i];
-        if (extensionOfArgument(path) != "txr" && !confirm(path)) {
-            line("Abort.");
-            line("");
-            titleAndNotices();
-            pause();
-            return static_cast<int>(ExitStatus::aborted);
+        if (extensionOfArgument(path) != "txr") {
+            report(converter.finish());  // everything before is final when we ask
+            if (!confirm(path)) {
+                line("Abort.");
+                line("");
+                titleAndNotices();
+                pause();
+                return static_cast<int>(ExitStatus::aborted);
+            }
         }
-        const FixResult result = fixTxr(path, programDir);
-        if (result.status != FixStatus::converted) {
-            std::cerr << "Not converted: \"" << printable(path) << "\": " << printable(result.reason) << std::endl;
-            anyFailed = true;
-        }
+        converter.convert(path);
+        report(converter.takeSettled());
     }
+    report(converter.finish());
 
     // Failures were reported above; clearing would hide them.
     if (!anyFailed) plat::clearScreen();

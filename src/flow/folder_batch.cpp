@@ -34,16 +34,25 @@ Outcome convertFolder(const std::string& programDir, std::ostream& out, std::ost
     });
     std::sort(names.begin(), names.end());
 
+    // A file is reported once its conversion is final.
     Outcome outcome = Outcome::allDone;
-    for (const std::string& name : names) {
-        const FixResult r = fixTxr(programDir + name, programDir);
-        if (r.status == FixStatus::converted) {
-            out << "Convert " << printable(name) << std::endl;
-        } else {
-            err << "Not converted: \"" << printable(name) << "\": " << printable(r.reason) << std::endl;
-            outcome = Outcome::someFailed;
+    auto report = [&](const std::vector<FixResult>& results) {
+        for (const FixResult& r : results) {
+            const std::string name = r.path.substr(programDir.size());
+            if (r.status == FixStatus::converted) {
+                out << "Convert " << printable(name) << std::endl;
+            } else {
+                err << "Not converted: \"" << printable(name) << "\": " << printable(r.reason) << std::endl;
+                outcome = Outcome::someFailed;
+            }
         }
+    };
+    Converter converter(programDir);
+    for (const std::string& name : names) {
+        converter.convert(programDir + name);
+        report(converter.takeSettled());
     }
+    report(converter.finish());
     return outcome;
 }
 

@@ -63,13 +63,18 @@ Status copyToEnd(File& from, std::uint64_t offset, File& to);
 // Creates the file if needed and cuts it to nothing.
 Status emptyFile(const std::string& path);
 
-// Opens (creating if needed) a file for appending and tells its size before.
+// Opens (creating if needed) a file for appending, also readable, and tells
+// its size before.
 Status openAppend(const std::string& path, File& file, std::uint64_t& sizeBefore);
 Status truncateTo(File& file, std::uint64_t size);
 
 // Renames without ever replacing: fails with Fault::exists when `to` is taken.
 Status renameNoReplace(const std::string& from, const std::string& to);
 Status removeFile(const std::string& path);
+
+// Puts the content and names of these files on disk, so that the copies
+// they replace can be removed: one flush per file system where it can.
+Status makeDurable(const std::vector<std::string>& paths);
 
 // True when anything at all (file, folder, dangling link) bears this name.
 bool nameTaken(const std::string& path);
@@ -90,10 +95,11 @@ public:
     Status create(const std::string& beside, const FileInfo& like);
     File& file() { return file_; }
     const std::string& path() const { return path_; }
-    // Flushes to disk, closes and renames to `target` without replacing.
+    // Closes and renames to `target` without replacing. It is not yet on
+    // disk: makeDurable() before removing what it replaces.
     Status moveTo(const std::string& target);
-    // The same, but takes the place of `target`: only for rewriting a file
-    // in place, where the old content is what this file replaces.
+    // Flushes to disk, closes and takes the place of `target`: only for
+    // rewriting a file in place, where the old content is what it replaces.
     Status moveOver(const std::string& target);
 
 private:
@@ -122,6 +128,10 @@ bool isSeparator(char c);
 // Restores the terminal and removes a pending temporary file when the
 // process is interrupted (Ctrl-C, termination, hang-up).
 void installInterruptHandlers();
+
+// For helper threads: interrupts go to the main thread, which knows what to
+// clean up.
+void blockInterruptsInThisThread();
 
 // ---- Console -------------------------------------------------------------
 

@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <utility>
 #include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -51,6 +53,9 @@ int link(const char* from, const char* to) { return injected("link") ? -1 : ::li
 int unlink(const char* path) { return injected("remove") ? -1 : ::unlink(path); }
 int rename(const char* from, const char* to) { return injected("rename") ? -1 : ::rename(from, to); }
 int fsync(int fd) { return injected("flush") ? -1 : ::fsync(fd); }
+#ifdef __linux__
+int syncfs(int fd) { return injected("flush") ? -1 : ::syncfs(fd); }
+#endif
 int fchmod(int fd, mode_t mode) { return injected("chmod") ? -1 : ::fchmod(fd, mode); }
 DIR* opendir(const char* path) { return injected("list") ? nullptr : ::opendir(path); }
 int close(int fd) {
@@ -80,7 +85,10 @@ struct FaultPlan {
 };
 FaultPlan gFaults;
 
+std::mutex gFaultsMutex;  // the conversion has a helper thread
+
 bool sys::injected(const char* op) {
+    std::lock_guard<std::mutex> lock(gFaultsMutex);
     gFaults.seen.push_back(op);
     const long n = static_cast<long>(gFaults.seen.size());
     if (n == gFaults.killAt) ::kill(::getpid(), gFaults.killSignal);
@@ -126,9 +134,9 @@ public:
         sigset_t set;
         sigemptyset(&set);
         for (int sig : kInterrupts) sigaddset(&set, sig);
-        ::sigprocmask(SIG_BLOCK, &set, &saved_);
+        ::pthread_sigmask(SIG_BLOCK, &set, &saved_);
     }
-    ~InterruptsHeld() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+    ~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
     InterruptsHeld(const InterruptsHeld&) = delete;
     InterruptsHeld& operator=(const InterruptsHeld&) = delete;
 
@@ -254,7 +262,7 @@ Status emptyFile(const std::string& path) {
 }
 
 Status openAppend(const std::string& path, File& file, std::uint64_t& sizeBefore) {
-    const int fd = sys::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = sys::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return fromErrno(errno, "cannot open");
     file.adopt(fd);
     struct stat st {};
@@ -287,6 +295,27 @@ Status renameNoReplace(const std::string& from, const std::string& to) {
 
 Status removeFile(const std::string& path) {
     if (sys::unlink(path.c_str()) != 0) return fromErrno(errno, "cannot remove");
+    return {};
+}
+
+Status makeDurable(const std::vector<std::string>& paths) {
+    std::vector<dev_t> flushed;
+    for (const std::string& path : paths) {
+        const int fd = sys::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) return fromErrno(errno, "cannot flush");
+        File f;
+        f.adopt(fd);
+#ifdef __linux__
+        // One syncfs writes everything of that file system, names included.
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) return fromErrno(errno, "cannot flush");
+        if (std::find(flushed.begin(), flushed.end(), st.st_dev) != flushed.end()) continue;
+        if (sys::syncfs(fd) != 0) return fromErrno(errno, "cannot flush");
+        flushed.push_back(st.st_dev);
+#else
+        if (sys::fsync(fd) != 0) return fromErrno(errno, "cannot flush");
+#endif
+    }
     return {};
 }
 
@@ -356,7 +385,8 @@ Status TempFile::moveTo(const std::string& target) { return finish(target, false
 Status TempFile::moveOver(const std::string& target) { return finish(target, true); }
 
 Status TempFile::finish(const std::string& target, bool replace) {
-    while (sys::fsync(fdOf(file_)) != 0) {
+    // Replacing loses the old content at once, so that waits for the disk.
+    while (replace && sys::fsync(fdOf(file_)) != 0) {
         if (errno != EINTR) return fromErrno(errno, "cannot flush");
     }
     if (Status s = file_.close(); !s.ok()) return s;
@@ -385,11 +415,16 @@ bool isSeparator(char c) { return c == '/'; }
 
 #ifdef TXR_FAULT_INJECTION
 void faults::arm(long failAt, int error, long killAt) {
+    std::lock_guard<std::mutex> lock(gFaultsMutex);
     gFaults = FaultPlan{failAt, error, killAt, {}};
 }
-long faults::count() { return static_cast<long>(gFaults.seen.size()); }
+long faults::count() {
+    std::lock_guard<std::mutex> lock(gFaultsMutex);
+    return static_cast<long>(gFaults.seen.size());
+}
 std::string faults::nameOf(long n) {
-    return n >= 1 && n <= count() ? gFaults.seen[static_cast<std::size_t>(n - 1)] : "";
+    std::lock_guard<std::mutex> lock(gFaultsMutex);
+    return n >= 1 && n <= static_cast<long>(gFaults.seen.size()) ? gFaults.seen[static_cast<std::size_t>(n - 1)] : "";
 }
 #endif
 
@@ -399,6 +434,13 @@ void installInterruptHandlers() {
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESETHAND;
     for (int sig : kInterrupts) ::sigaction(sig, &sa, nullptr);
+}
+
+void blockInterruptsInThisThread() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kInterrupts) sigaddset(&set, sig);
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 // ---- Console -------------------------------------------------------------
