@@ -15,7 +15,10 @@ Retirer::~Retirer() {
 
 void Retirer::retire(std::string keep, std::string remove, std::size_t ticket) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!thread_.joinable()) thread_ = std::thread([this] { work(); });
+    if (!thread_.joinable()) {
+        const plat::InterruptsHeld held;  // inherited by the thread for good
+        thread_ = std::thread([this] { work(); });
+    }
     changed_.wait(lock, [this] { return waiting_.size() < kMaxPending; });
     waiting_.push_back(Job{std::move(keep), std::move(remove), ticket});
     changed_.notify_all();
@@ -32,7 +35,6 @@ void Retirer::drain() {
 }
 
 void Retirer::work() {
-    plat::blockInterruptsInThisThread();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });

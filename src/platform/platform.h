@@ -129,9 +129,19 @@ bool isSeparator(char c);
 // process is interrupted (Ctrl-C, termination, hang-up).
 void installInterruptHandlers();
 
-// For helper threads: interrupts go to the main thread, which knows what to
-// clean up.
-void blockInterruptsInThisThread();
+// Holds interrupts back in this thread while it lives. A thread started
+// meanwhile keeps them held for good: interrupts then always reach the main
+// thread, which knows what to clean up.
+class InterruptsHeld {
+public:
+    InterruptsHeld();
+    ~InterruptsHeld();
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    alignas(std::max_align_t) unsigned char saved_[128];  // the system's signal set
+};
 
 // ---- Console -------------------------------------------------------------
 

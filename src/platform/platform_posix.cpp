@@ -126,23 +126,6 @@ void disarmTemp() { gTempArmed = 0; }
 
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-// Holds interrupts back while a temporary file and its record in gTempPath
-// change together, so the handler never sees one without the other.
-class InterruptsHeld {
-public:
-    InterruptsHeld() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int sig : kInterrupts) sigaddset(&set, sig);
-        ::pthread_sigmask(SIG_BLOCK, &set, &saved_);
-    }
-    ~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
-    InterruptsHeld(const InterruptsHeld&) = delete;
-    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-
-private:
-    sigset_t saved_;
-};
 
 void onInterrupt(int sig) {
     const int saved = errno;
@@ -436,12 +419,18 @@ void installInterruptHandlers() {
     for (int sig : kInterrupts) ::sigaction(sig, &sa, nullptr);
 }
 
-void blockInterruptsInThisThread() {
+// Used also while a temporary file and its copy in gTempPath change
+// together, so the handler never sees one without the other.
+
+InterruptsHeld::InterruptsHeld() {
+    static_assert(sizeof(sigset_t) <= sizeof saved_);
     sigset_t set;
     sigemptyset(&set);
     for (int sig : kInterrupts) sigaddset(&set, sig);
-    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    ::pthread_sigmask(SIG_BLOCK, &set, reinterpret_cast<sigset_t*>(saved_));
 }
+
+InterruptsHeld::~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(saved_), nullptr); }
 
 // ---- Console -------------------------------------------------------------
 
