@@ -131,6 +131,17 @@ TEST_F(BatchAndUndo, EntriesAreUndoneInOrderAndAMissingOneDoesNotStopTheRest) {
     EXPECT_FALSE(fs::exists(dir / "record.txt")) << "deleted even when entries failed";
 }
 
+TEST_F(BatchAndUndo, AnEntryListedTwiceIsUndoneOnce) {
+    writeBytes(dir / "a.txr.png", pngImage());
+    record("ZTX " + dir.str("a.txr.png") + "\r\nZTX " + dir.str("a.txr.png") + "\r\n");
+
+    EXPECT_EQ(undo(), Outcome::someFailed);
+
+    EXPECT_EQ(out.str(), "Undo to " + dir.str("a.txr.png") + "\n" + dir.str("a.txr.png") + " not Found!\nUndo Compete.\n");
+    EXPECT_EQ(readBytes(dir / "a.txr"), H + pngImage());
+    EXPECT_EQ(listNames(dir.path()), std::vector<std::string>{"a.txr"});
+}
+
 TEST_F(BatchAndUndo, ATakenNameIsNeverOverwrittenOnUndo) {
     for (const char* marker : {"ZTX ", ""}) {
         writeBytes(dir / "a.txr.png", pngImage());

@@ -152,6 +152,17 @@ TEST_F(CommandLine, ACollisionIsReportedAndTheRunGoesOn) {
     EXPECT_NE(r.out.find("Vornhal TXR Extractor v1.4"), std::string::npos) << "closing screen still shows";
 }
 
+TEST_F(CommandLine, AFileNamedTwiceIsConvertedOnce) {
+    writeBytes(dir / "a.txr", H + pngImage());
+
+    const RunResult r = run({"a.txr", "a.txr"});
+
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("No such file"), std::string::npos) << r.err;
+    EXPECT_EQ(listNames(dir.path()), (std::vector<std::string>{"a.txr.png", "prog"}));
+    EXPECT_EQ(record(), "ZTX a.txr.png\r\n");
+}
+
 TEST_F(CommandLine, AMissingFileIsReported) {
     const RunResult r = run({"ghost.txr"});
 

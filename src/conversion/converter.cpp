@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <deque>
+#include <unordered_set>
 #include <utility>
 
 #include "conversion/conversion.h"
@@ -92,6 +93,7 @@ struct Converter::Impl {
     Retirer retirer;
     std::deque<Pending> pending;
     std::size_t firstTicket = 0;
+    std::unordered_set<std::string> removing;  // originals not yet removed
 };
 
 void Converter::Impl::convert(std::string path) {
@@ -159,6 +161,7 @@ void Converter::Impl::convert(std::string path) {
         return fail(FixStatus::writeFailed, s.text + note);
     }
     p.settled = false;
+    removing.insert(r.path);
     retirer.retire(r.newPath, r.path, firstTicket + pending.size());
     pending.push_back(std::move(p));
 }
@@ -169,6 +172,7 @@ void Converter::Impl::absorb() {
     for (const Retirer::Done& d : retirer.takeDone()) {
         Pending& p = pending[d.ticket - firstTicket];
         p.settled = true;
+        removing.erase(p.result.path);
         if (d.status.ok()) continue;
         std::string note;
         if (!plat::removeFile(p.result.newPath).ok()) note += "; the copy \"" + p.result.newPath + "\" remains";
@@ -198,6 +202,11 @@ Converter::Converter(std::string programDir) : impl_(std::make_unique<Impl>(std:
 Converter::~Converter() { finish(); }
 
 void Converter::convert(std::string path) {
+    // The same file named twice: the first conversion must be final.
+    if (impl_->removing.count(path)) {
+        impl_->retirer.drain();
+        impl_->absorb();
+    }
     impl_->convert(std::move(path));
     impl_->absorb();
 }

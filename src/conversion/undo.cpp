@@ -1,8 +1,11 @@
 #include <cstring>
+#include <deque>
 #include <iostream>
+#include <unordered_set>
 #include <utility>
 
 #include "conversion/conversion.h"
+#include "conversion/retirer.h"
 #include "platform/platform.h"
 
 namespace txr {
@@ -24,7 +27,10 @@ EntryResult failed(const plat::Status& s, const std::string& restored) {
     return failed(s.text);
 }
 
-EntryResult undoEntry(const RecordEntry& e) {
+// Undoes one entry; for a re-wrapped file the removal of the converted one
+// is handed to `retirer` and the entry settles later (`pending`).
+EntryResult undoEntry(const RecordEntry& e, Retirer& retirer, std::size_t ticket, bool& pending) {
+    pending = false;
     // A NUL would cut the name short and name another file.
     if (e.recorded.find('\0') != std::string::npos) return {EntryResult::Kind::notFound, {}};
     plat::File source;
@@ -54,13 +60,17 @@ EntryResult undoEntry(const RecordEntry& e) {
         return {};
     }
     if (plat::Status s = temp.moveTo(e.restored); !s.ok()) return failed(s, e.restored);
-    if (plat::Status s = plat::removeFile(e.recorded); !s.ok()) {
-        // Keep the converted file, drop the copy: as it was before.
-        plat::removeFile(e.restored);
-        return failed("cannot remove it (" + s.text + "); the file keeps its name");
-    }
+    retirer.retire(e.restored, e.recorded, ticket);
+    pending = true;
     return {};
 }
+
+// An entry in record order, waiting for its turn to be reported.
+struct Step {
+    RecordEntry entry;
+    EntryResult result;
+    bool settled = true;
+};
 
 }  // namespace
 
@@ -119,6 +129,45 @@ Outcome undoAll(const std::string& programDir, std::ostream& out, std::ostream& 
     }
 
     Outcome outcome = Outcome::allDone;
+    Retirer retirer;
+    std::deque<Step> steps;
+    std::size_t firstTicket = 0;
+    std::unordered_set<std::string> removing;  // converted files not yet removed
+
+    // A failed removal leaves the file converted: its re-wrapped copy goes.
+    auto settle = [&] {
+        for (const Retirer::Done& d : retirer.takeDone()) {
+            Step& step = steps[d.ticket - firstTicket];
+            step.settled = true;
+            removing.erase(step.entry.recorded);
+            if (d.status.ok()) continue;
+            plat::removeFile(step.entry.restored);
+            step.result = failed("cannot remove it (" + d.status.text + "); the file keeps its name");
+        }
+    };
+    // Reports, in record order, what is final.
+    auto report = [&] {
+        while (!steps.empty() && steps.front().settled) {
+            const Step& step = steps.front();
+            const std::string shown = printable(step.entry.recorded);
+            switch (step.result.kind) {
+                case EntryResult::Kind::undone:
+                    out << "Undo to " << shown << std::endl;
+                    break;
+                case EntryResult::Kind::notFound:
+                    out << shown << " not Found!" << std::endl;
+                    outcome = Outcome::someFailed;
+                    break;
+                case EntryResult::Kind::failed:
+                    err << "Not undone: \"" << shown << "\": " << printable(step.result.message) << std::endl;
+                    outcome = Outcome::someFailed;
+                    break;
+            }
+            steps.pop_front();
+            ++firstTicket;
+        }
+    };
+
     std::uint64_t offset = 0;
     LineReader reader([&](char* buf, std::size_t cap, std::size_t& got) {
         plat::Status s = plat::readAt(record, offset, buf, cap, got);
@@ -129,22 +178,23 @@ Outcome undoAll(const std::string& programDir, std::ostream& out, std::ostream& 
     plat::Status readError;
     while (reader.next(line, readError)) {
         if (line.empty()) continue;
-        const RecordEntry entry = parseRecordLine(line);
-        const EntryResult r = undoEntry(entry);
-        switch (r.kind) {
-            case EntryResult::Kind::undone:
-                out << "Undo to " << printable(entry.recorded) << std::endl;
-                break;
-            case EntryResult::Kind::notFound:
-                out << printable(entry.recorded) << " not Found!" << std::endl;
-                outcome = Outcome::someFailed;
-                break;
-            case EntryResult::Kind::failed:
-                err << "Not undone: \"" << printable(entry.recorded) << "\": " << printable(r.message) << std::endl;
-                outcome = Outcome::someFailed;
-                break;
+        Step step{parseRecordLine(line), {}, true};
+        // The same file named twice: the first undo must be final.
+        if (removing.count(step.entry.recorded) || removing.count(step.entry.restored)) {
+            retirer.drain();
+            settle();
         }
+        bool pending = false;
+        step.result = undoEntry(step.entry, retirer, firstTicket + steps.size(), pending);
+        step.settled = !pending;
+        if (pending) removing.insert(step.entry.recorded);
+        steps.push_back(std::move(step));
+        settle();
+        report();
     }
+    retirer.drain();
+    settle();
+    report();
     if (!readError.ok()) {
         // The rest of the record cannot be read: keep it for another try.
         err << "Cannot read \"" << printable(recordPath) << "\": " << readError.text << std::endl;
