@@ -37,6 +37,7 @@ public:
     RunningTool(const RunningTool&) = delete;
     RunningTool& operator=(const RunningTool&) = delete;
     void signal(int sig);
+    void kill();  // at once, no clean-up possible
     RunResult wait();
 
 private:

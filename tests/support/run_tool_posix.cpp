@@ -80,6 +80,7 @@ RunningTool::~RunningTool() {
 }
 
 void RunningTool::signal(int sig) { ::kill(impl_->pid, sig); }
+void RunningTool::kill() { ::kill(impl_->pid, SIGKILL); }
 
 RunResult RunningTool::wait() {
     int status = 0;
