@@ -242,6 +242,38 @@ TEST(Crash, KilledAtEveryStepTheUndoStillBringsEverythingBack) {
     RecordProperty("kill_points", static_cast<int>(killPoints));
 }
 
+// The same for the undo, started from the menu with the key 2.
+TEST(Crash, UndoKilledAtEveryStepThenUndoneAgainBringsEverythingBack) {
+    ScratchDir dir;
+    const std::string prog = dir.path().string() + "/";
+    const auto ts = textures();
+    long killPoints = 0;
+    for (long n = 1;; ++n) {
+        clear(dir.path());
+        lay(dir.path(), ts);
+        std::ostringstream out, err;
+        plat::faults::arm(0, 0);
+        ASSERT_EQ(txr::convertFolder(prog, out, err), Outcome::allDone) << err.str();
+        RunOptions o;
+        o.exe = FAULTY_TOOL_PATH;
+        o.input = "2";
+        o.argv0 = prog + "vrnhTXRextractor13";
+        o.env = {"TXR_FAULTS=kill=" + std::to_string(n)};
+        const RunResult r = runTool(o);
+        if (r.signal != SIGKILL) {
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            break;
+        }
+        ++killPoints;
+        const std::string context = "undo killed at operation " + std::to_string(n);
+        expectWhole(dir.path(), prog, ts, Ending::killed, context);
+        expectUndoRestores(dir.path(), prog, ts, context);
+        ASSERT_FALSE(HasFailure()) << context;
+    }
+    EXPECT_GT(killPoints, 10);
+    std::cout << "[ figures  ] undo kill points tried: " << killPoints << std::endl;
+}
+
 // Terminated (not killed) before any step, the tool removes its temporary
 // file on the way out.
 TEST(Terminate, AtEveryStepLeavesNoTemporaryFile) {
