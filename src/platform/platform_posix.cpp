@@ -7,13 +7,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <utility>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace plat {
@@ -34,8 +32,6 @@ int fdOf(const File& f) { return static_cast<int>(f.native()); }
 // ---- state the signal handler needs: plain data only ----
 char gTempPath[4096];
 volatile std::sig_atomic_t gTempArmed = 0;
-termios gSavedTermios;
-volatile std::sig_atomic_t gTermiosChanged = 0;
 
 void armTemp(const std::string& path) {
     gTempArmed = 0;
@@ -69,7 +65,7 @@ private:
 void onInterrupt(int sig) {
     const int saved = errno;
     if (gTempArmed) ::unlink(gTempPath);
-    if (gTermiosChanged) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTermios);
+    restoreConsole();
     errno = saved;
     // SA_RESETHAND put the default action back: die of the same signal.
     ::raise(sig);
@@ -283,87 +279,6 @@ void installInterruptHandlers() {
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESETHAND;
     for (int sig : kInterrupts) ::sigaction(sig, &sa, nullptr);
-}
-
-// ---- Console -------------------------------------------------------------
-
-bool inputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
-bool outputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
-
-void clearScreen() {
-    if (!outputIsTerminal()) return;
-    // Home, clear the screen, clear the scroll-back.
-    std::cout << "\x1b[H\x1b[2J\x1b[3J" << std::flush;
-}
-
-namespace {
-
-struct InputBuffer {
-    unsigned char data[4096];
-    std::size_t pos = 0;
-    std::size_t len = 0;
-    bool ended = false;
-
-    bool fill() {
-        if (pos < len) return true;
-        if (ended) return false;
-        for (;;) {
-            const ssize_t n = ::read(STDIN_FILENO, data, sizeof data);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ended = true;
-                return false;
-            }
-            pos = 0;
-            len = static_cast<std::size_t>(n);
-            return true;
-        }
-    }
-};
-
-InputBuffer gInput;
-
-// One raw byte from the terminal, unbuffered and unechoed; -1 on failure.
-int readTerminalKey() {
-    termios raw {};
-    if (::tcgetattr(STDIN_FILENO, &gSavedTermios) != 0) return -1;
-    raw = gSavedTermios;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    gTermiosChanged = 1;
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    unsigned char c = 0;
-    ssize_t n;
-    do {
-        n = ::read(STDIN_FILENO, &c, 1);
-    } while (n < 0 && errno == EINTR);
-    // Drop the rest of a multi-byte key (arrows send ESC [ A) so it does not
-    // reach whatever reads the terminal next.
-    ::tcflush(STDIN_FILENO, TCIFLUSH);
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTermios);
-    gTermiosChanged = 0;
-    return n == 1 ? c : -1;
-}
-
-}  // namespace
-
-int readInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos++];
-}
-
-int peekInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos];
-}
-
-void waitKey() {
-    std::cout << std::flush;
-    if (inputIsTerminal())
-        readTerminalKey();
-    else
-        readInputByte();
 }
 
 }  // namespace plat
