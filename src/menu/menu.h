@@ -1,14 +1,17 @@
 // The console menu: a boxed list of entries with one highlighted row, driven
-// by the arrow keys, Enter and hotkeys.
+// by the arrow keys, Enter and hotkeys; the main menu shown when the tool
+// starts without files, and the help screen.
 //
 // All screen text is in the tool's own bytes: ASCII, and Big5 for the frame
 // glyphs and footer signs. The console decides how a terminal shows them.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "conversion/conversion.h"
 #include "platform/platform.h"
 
 namespace txr {
@@ -66,5 +69,24 @@ void showMENU(plat::Console& console, std::string* items, int count, int selecte
 // ESC; if ESC is no hotkey either, it returns 0.
 int MENU2(plat::Console& console, std::string* items, int count, int selected, const int* keys, int keyCount,
           std::string title, std::string footer);
+
+// ---- The tool's screens --------------------------------------------------------
+
+// The two ways to use the tool, boxed; returns after one key press.
+void showHelp(plat::Console& console);
+
+struct MainMenuActions {
+    std::function<Outcome()> extractAll;
+    std::function<Outcome()> undoLast;
+};
+
+// The main menu until ESC (or the end of input): entry 1 runs the folder
+// batch, 2 the undo, 3 the help screen; after each the menu comes back with
+// its first entry highlighted. someFailed when any action reported it.
+Outcome runMainMenu(plat::Console& console, const MainMenuActions& actions, std::string title);
+
+// The same on the tool's own console, with the batch and the undo working
+// on the program directory.
+Outcome runMainMenu(std::string programDir, std::string title);
 
 }  // namespace txr
