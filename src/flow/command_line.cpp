@@ -3,6 +3,7 @@
 
 #include "conversion/conversion.h"
 #include "flow/flow.h"
+#include "menu/menu.h"
 #include "platform/platform.h"
 
 namespace txr {
@@ -78,7 +79,12 @@ std::string printable(std::string_view text) {
 int runMain(int argc, char** argv) {
     plat::installInterruptHandlers();
     const std::string programDir = programDirectoryOf(argc > 0 ? argv[0] : "");
+    const bool menuMode = argc < 2;
     bool anyFailed = false;
+
+    // Without files the menu comes first; the argument loop then has nothing
+    // to do and the closing screen follows.
+    if (menuMode) anyFailed = runMainMenu(programDir, std::string(kTitle)) == Outcome::someFailed;
 
     for (int i = 1; i < argc; ++i) {
         const std::string path = argv[i];
@@ -96,8 +102,9 @@ int runMain(int argc, char** argv) {
         }
     }
 
-    // Failures were reported above; clearing would hide them.
-    if (!anyFailed) plat::clearScreen();
+    // Failures of the files named were reported just above; clearing would
+    // hide them. The menu's actions showed theirs on their own screens.
+    if (!anyFailed || menuMode) plat::clearScreen();
     line("");
     titleAndNotices();
     pause();

@@ -13,6 +13,7 @@ struct RunOptions {
     std::string cwd;                // "" keeps the test's own
     std::string argv0;              // "" means the binary's real path
     bool unprivileged = false;      // drop root rights first
+    std::vector<std::string> env;   // "NAME=value" entries to set or replace
 };
 
 struct RunResult {
@@ -44,5 +45,10 @@ private:
 
 // True when the tests can run the tool as an unprivileged user.
 bool canDropPrivileges();
+
+// Runs another program (found on PATH) with these arguments, no shell, and
+// gives its exit code and standard output; exitCode is 127 when it cannot
+// be started.
+RunResult runCommand(const std::vector<std::string>& argv);
 
 }  // namespace testing_support

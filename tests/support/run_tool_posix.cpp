@@ -12,6 +12,8 @@
 #include "support/files.h"
 #include "support/run_tool.h"
 
+extern char** environ;
+
 namespace testing_support {
 
 namespace {
@@ -49,6 +51,17 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
     std::vector<char*> argv;
     for (auto& a : argvStore) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> envStore = o.env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const auto& mine : o.env) replaced |= mine.rfind(name, 0) == 0;
+        if (!replaced) envStore.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (auto& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
 
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
@@ -64,7 +77,7 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
         if (o.unprivileged && ::geteuid() == 0) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
         }
-        ::execv(exe.c_str(), argv.data());
+        ::execve(exe.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     impl_->pid = pid;
@@ -95,5 +108,42 @@ RunResult RunningTool::wait() {
 }
 
 RunResult runTool(const RunOptions& options) { return RunningTool(options).wait(); }
+
+RunResult runCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> store = args;
+    std::vector<char*> argv;
+    for (auto& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int out[2];
+    if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(out[1], 1);
+        ::dup2(null, 2);
+        ::close(out[0]);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    RunResult r;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(out[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        r.out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) throw std::runtime_error("waitpid failed");
+    }
+    if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+    return r;
+}
 
 }  // namespace testing_support
