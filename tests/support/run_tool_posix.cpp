@@ -114,35 +114,30 @@ RunResult runCommand(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (auto& a : store) argv.push_back(a.data());
     argv.push_back(nullptr);
-    int out[2];
-    if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
+    // Output goes to a file, not a pipe: a program that leaves a daemon
+    // behind (tmux starting its server) would hold a pipe open.
+    ScratchDir io;
+    const std::string out = io.str("out");
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         const int null = ::open("/dev/null", O_RDWR);
+        const int fo = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (null < 0 || fo < 0) ::_exit(126);
         ::dup2(null, 0);
-        ::dup2(out[1], 1);
+        ::dup2(fo, 1);
         ::dup2(null, 2);
-        ::close(out[0]);
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
-    ::close(out[1]);
-    RunResult r;
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(out[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        r.out.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(out[0]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) throw std::runtime_error("waitpid failed");
     }
+    RunResult r;
     if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+    r.out = fs::exists(out) ? readBytes(out) : "";
     return r;
 }
 
