@@ -297,4 +297,22 @@ TEST_F(Interrupted, TerminatedItLeavesNoTemporaryFile) {
     }
 }
 
+TEST_F(Interrupted, ASignalIgnoredFromTheStartStaysIgnored) {
+    RunOptions o;
+    o.args = {"big.txr"};
+    o.cwd = dir.path().string();
+    o.argv0 = dir.str("prog") + "/vrnhTXRextractor13";
+    o.ignoredSignals = {SIGHUP};
+    RunningTool tool(o);
+    for (int i = 0; i < 2000 && listNames(dir.path()).size() == 2; ++i)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    tool.signal(SIGHUP);
+
+    const RunResult r = tool.wait();
+
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readBytes(dir / "big.txr.png"), payloadOnly);
+}
+
 }  // namespace

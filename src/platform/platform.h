@@ -101,7 +101,8 @@ inline constexpr const char* kTempMarker = ".vrnh-unfinished-";
 bool isSeparator(char c);
 
 // Restores the terminal and removes a pending temporary file when the
-// process is interrupted (Ctrl-C, termination, hang-up).
+// process is interrupted (Ctrl-C, termination, hang-up). A signal that was
+// ignored when the tool started stays ignored.
 void installInterruptHandlers();
 
 // ---- Console -------------------------------------------------------------

@@ -278,7 +278,13 @@ void installInterruptHandlers() {
     sa.sa_handler = onInterrupt;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESETHAND;
-    for (int sig : kInterrupts) ::sigaction(sig, &sa, nullptr);
+    for (int sig : kInterrupts) {
+        // Whoever started the tool with a signal ignored (nohup, a script's
+        // background job) wants it to go on ignoring it.
+        struct sigaction before {};
+        if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(sig, &sa, nullptr);
+    }
 }
 
 }  // namespace plat

@@ -14,6 +14,7 @@ struct RunOptions {
     std::string argv0;              // "" means the binary's real path
     bool unprivileged = false;      // drop root rights first
     std::vector<std::string> env;   // "NAME=value" entries to set or replace
+    std::vector<int> ignoredSignals;  // ignored from the start, as nohup does
 };
 
 struct RunResult {

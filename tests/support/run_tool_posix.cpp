@@ -74,6 +74,7 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
         ::dup2(fo, 1);
         ::dup2(fe, 2);
         if (!o.cwd.empty() && ::chdir(o.cwd.c_str()) != 0) ::_exit(126);
+        for (int sig : o.ignoredSignals) ::signal(sig, SIG_IGN);
         if (o.unprivileged && ::geteuid() == 0) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
         }
