@@ -212,4 +212,46 @@ INSTANTIATE_TEST_SUITE_P(Signals, Interrupting,
                                            Interruption{"HangUp", SIGHUP, SIGHUP}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+bool fileAppears(const fs::path& path) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!fs::exists(path) && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return fs::exists(path);
+}
+
+class StoppedOnTerminal : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+// Ctrl-Z from a shell with job control, then `fg`. Dash leaves the terminal
+// as a stopped job had it; bash puts its own settings back, also for `fg`.
+TEST_P(StoppedOnTerminal, TheShellGetsItsSettingsAndTheMenuItsKeysBack) {
+    if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed";
+    if (runCommand({GetParam().front(), "-c", "true"}).exitCode != 0) GTEST_SKIP() << "no " << GetParam().front();
+    ScratchDir dir;
+    Tmux term(GetParam(), {"LC_ALL=C.UTF-8", "PS1=$ "}, dir.path().string());
+    term.keys({"-l", "stty -g > before; " + toolPath()});
+    term.keys({"Enter"});
+    ASSERT_TRUE(term.waitForLine(kFooter));
+
+    term.keys({"C-z"});
+    ASSERT_TRUE(term.waitFor([](const auto& lines) {
+        for (const auto& l : lines)
+            if (l.find("Stopped") != std::string::npos) return true;
+        return false;
+    }));
+    term.keys({"-l", "stty -g > part && mv part after"});
+    term.keys({"Enter"});
+    ASSERT_TRUE(fileAppears(dir / "after"));
+    EXPECT_EQ(readBytes(dir / "after"), readBytes(dir / "before"));
+
+    term.keys({"-l", "fg"});
+    term.keys({"Enter"});
+    term.keys({"3"});  // no Enter: keys come one at a time again
+    EXPECT_TRUE(term.waitForLine("    <<< Press any key back to menu >>>"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shells, StoppedOnTerminal,
+                         ::testing::Values(std::vector<std::string>{"dash", "-i"},
+                                           std::vector<std::string>{"bash", "--norc", "--noprofile", "-i"}),
+                         [](const auto& info) { return info.param.front(); });
+
 }  // namespace

@@ -23,24 +23,69 @@ constexpr int kFollowingByteMs = 50;
 
 // ---- state the signal handlers need: plain data only ----
 termios gSavedTermios;
+termios gKeysTermios;
 volatile std::sig_atomic_t gTermiosChanged = 0;
 volatile std::sig_atomic_t gColoured = 0;
 
 constexpr char kNormalColours[] = "\x1b[0m";
 
+// Ctrl-Z: give the shell its terminal as the user set it (not every shell
+// does that itself), then stop.
+void onStop(int) {
+    const int saved = errno;
+    if (gTermiosChanged) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTermios);
+    struct sigaction stop {}, mine {};
+    stop.sa_handler = SIG_DFL;
+    sigemptyset(&stop.sa_mask);
+    ::sigaction(SIGTSTP, &stop, &mine);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTSTP);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(SIGTSTP);
+    // Here again after `fg`.
+    ::sigaction(SIGTSTP, &mine, nullptr);
+    errno = saved;
+}
+
+// Back from a stop: shells put their own settings on the terminal, so keys
+// would wait for Enter again.
+void onContinue(int) {
+    const int saved = errno;
+    if (gTermiosChanged) ::tcsetattr(STDIN_FILENO, TCSANOW, &gKeysTermios);
+    errno = saved;
+}
+
+void installStopHandlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    struct sigaction sa {};
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sa.sa_handler = onContinue;
+    ::sigaction(SIGCONT, &sa, nullptr);
+    // Left alone where it was ignored from the start.
+    struct sigaction before {};
+    if (::sigaction(SIGTSTP, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) return;
+    sa.sa_handler = onStop;
+    ::sigaction(SIGTSTP, &sa, nullptr);
+}
+
 // Keys one at a time, unechoed. ISIG stays on so Ctrl-C still interrupts;
 // output processing stays on so "\n" still starts a new line.
 void enterKeyMode() {
     if (gTermiosChanged) return;
+    installStopHandlers();
     if (::tcgetattr(STDIN_FILENO, &gSavedTermios) != 0) return;
-    termios keys = gSavedTermios;
-    keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    keys.c_cc[VMIN] = 1;
-    keys.c_cc[VTIME] = 0;
-    // The handler must never see the flag before the saved settings.
+    gKeysTermios = gSavedTermios;
+    gKeysTermios.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    gKeysTermios.c_cc[VMIN] = 1;
+    gKeysTermios.c_cc[VTIME] = 0;
+    // The handlers must never see the flag before the settings.
     std::atomic_signal_fence(std::memory_order_seq_cst);
     gTermiosChanged = 1;
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &keys);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &gKeysTermios);
 }
 
 void leaveKeyMode() {
