@@ -19,7 +19,6 @@ public:
     explicit FakeConsole(std::vector<std::string> bursts = {}) : bursts_(std::move(bursts)) {}
 
     int readKeyByte() override {
-        ++keyReads;
         inKeyMode = true;
         while (burst_ < bursts_.size() && pos_ == bursts_[burst_].size()) {
             ++burst_;
@@ -80,7 +79,6 @@ public:
     std::vector<Screen> screens;
     int clears = 0;
     int attribute = 7;
-    int keyReads = 0;
     bool inKeyMode = false;
 
 private:
