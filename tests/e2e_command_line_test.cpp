@@ -48,7 +48,9 @@ TEST_F(CommandLine, ConvertsEachFileAndRecordsIt) {
 }
 
 TEST_F(CommandLine, ClosingScreenHasTitleNoticesAndPause) {
-    const RunResult r = run({});
+    // Without files the menu would come first; its own tests cover that.
+    writeBytes(dir / "a.txr", H + pngImage());
+    const RunResult r = run({"a.txr"});
 
     EXPECT_EQ(r.exitCode, 0);
     ASSERT_EQ(r.out.rfind("\nVornhal TXR Extractor v1.4\n", 0), 0u) << r.out;
@@ -307,6 +309,24 @@ TEST_F(Interrupted, TerminatedItLeavesNoTemporaryFile) {
             if (name != "prog") fs::remove(dir / name);
         writeBytes(dir / "big.txr", original);
     }
+}
+
+TEST_F(Interrupted, ASignalIgnoredFromTheStartStaysIgnored) {
+    RunOptions o;
+    o.args = {"big.txr"};
+    o.cwd = dir.path().string();
+    o.argv0 = dir.str("prog") + "/vrnhTXRextractor13";
+    o.ignoredSignals = {SIGHUP};
+    RunningTool tool(o);
+    for (int i = 0; i < 2000 && listNames(dir.path()).size() == 2; ++i)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    tool.signal(SIGHUP);
+
+    const RunResult r = tool.wait();
+
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readBytes(dir / "big.txr.png"), payloadOnly);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "conversion/conversion.h"
 #include "flow/flow.h"
+#include "menu/menu.h"
 #include "platform/platform.h"
 
 namespace txr {
@@ -69,6 +70,7 @@ std::optional<std::string> readWord() {
 int runMain(int argc, char** argv) {
     plat::installInterruptHandlers();
     const std::string programDir = programDirectoryOf(argc > 0 ? argv[0] : "");
+    const bool menuMode = argc < 2;
     bool anyFailed = false;
     Converter converter(programDir);
     auto report = [&anyFailed](const std::vector<FixResult>& results) {
@@ -78,6 +80,10 @@ int runMain(int argc, char** argv) {
             anyFailed = true;
         }
     };
+
+    // Without files the menu comes first; the argument loop then has nothing
+    // to do and the closing screen follows.
+    if (menuMode) anyFailed = runMainMenu(programDir, std::string(kTitle)) == Outcome::someFailed;
 
     for (int i = 1; i < argc; ++i) {
         const std::string path = argv[i];
@@ -96,8 +102,9 @@ int runMain(int argc, char** argv) {
     }
     report(converter.finish());
 
-    // Failures were reported above; clearing would hide them.
-    if (!anyFailed) plat::clearScreen();
+    // Failures of the files named were reported just above; clearing would
+    // hide them. The menu's actions showed theirs on their own screens.
+    if (!anyFailed || menuMode) plat::clearScreen();
     line("");
     titleAndNotices();
     pause();

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plat {
@@ -126,7 +127,8 @@ std::string nameOf(long n);  // "open", "write", "rename", ...
 bool isSeparator(char c);
 
 // Restores the terminal and removes a pending temporary file when the
-// process is interrupted (Ctrl-C, termination, hang-up).
+// process is interrupted (Ctrl-C, termination, hang-up). A signal that was
+// ignored when the tool started stays ignored.
 void installInterruptHandlers();
 
 // Holds interrupts back in this thread while it lives. A thread started
@@ -158,5 +160,80 @@ int peekInputByte();
 
 // Waits for one key press. At end of input it returns at once.
 void waitKey();
+
+// Gives the terminal back the settings and colours it had before the tool
+// changed them. Safe inside a signal handler.
+void restoreConsole();
+
+// What the menu needs of a console: key bytes in, text and colours out.
+// StandardConsole is the tool's own; tests drive the menu with a fake.
+class Console {
+public:
+    virtual ~Console() = default;
+
+    // The next byte of a key press, waiting for it; -1 at end of input.
+    virtual int readKeyByte() = 0;
+    // The byte that comes right after the one just read, as part of the same
+    // key, left unread; -1 when none does: nothing within a short wait on a
+    // terminal, end of input elsewhere.
+    virtual int peekFollowingByte() = 0;
+    // No more keys for now: a terminal gets its own settings back until the
+    // next key is read, so that other prompts work as usual.
+    virtual void endKeys() = 0;
+
+    // Text in the tool's own bytes: ASCII, and Big5 for the frame glyphs and
+    // the footer signs.
+    virtual void write(std::string_view text) = 0;
+    // Empties the screen; the cursor goes to its top left.
+    virtual void clear() = 0;
+    // A character attribute as consoles number them: bits 0-3 foreground
+    // (1 blue, 2 green, 4 red, 8 bright), bits 4-7 background likewise;
+    // 7 stands for the normal colours.
+    virtual void setAttribute(int attribute) = 0;
+};
+
+// Standard input and output. On a terminal, keys come one at a time without
+// echo and without waiting for Enter (Ctrl-C still interrupts), attributes
+// become colours, and where the locale's character set is not Big5 the frame
+// glyphs are written as UTF-8 at their Big5 width. Elsewhere keys are the
+// bytes of standard input, shared with readInputByte, and nothing but text
+// is written.
+class StandardConsole final : public Console {
+public:
+    StandardConsole();
+    ~StandardConsole() override;  // gives the terminal its settings back
+    StandardConsole(const StandardConsole&) = delete;
+    StandardConsole& operator=(const StandardConsole&) = delete;
+
+    int readKeyByte() override;
+    int peekFollowingByte() override;
+    void endKeys() override;
+    void write(std::string_view text) override;
+    void clear() override;
+    void setAttribute(int attribute) override;
+
+private:
+    bool keysFromTerminal_;
+    bool colours_;
+    bool glyphsAsUtf8_;
+    int pendingByte_ = -1;  // a byte peeked at on a terminal
+};
+
+// ---- Console text, the same on every system ------------------------------
+
+// True for the names that locales and code pages give Big5 ("BIG5",
+// "BIG5-HKSCS", "Big5HKSCS", ...).
+bool isBig5Codeset(std::string_view name);
+
+// `text` with the Big5 frame glyphs and footer signs in UTF-8. Each stays two
+// columns wide as in Big5: the ideographic space and the lenticular brackets
+// are wide already; box-drawing glyphs and arrows are narrow, so each gets a
+// second column, a line that goes on where a border runs on, else a blank.
+// Every other byte is kept as it is.
+std::string big5GlyphsToUtf8(std::string_view text);
+
+// The terminal escape sequence for a console character attribute; attribute
+// 7 gives back the terminal's own colours.
+std::string escapeForAttribute(int attribute);
 
 }  // namespace plat

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -17,7 +16,6 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace plat {
@@ -112,8 +110,6 @@ const bool gFaultsFromEnvironment = [] {
 // ---- state the signal handler needs: plain data only ----
 char gTempPath[4096];
 volatile std::sig_atomic_t gTempArmed = 0;
-termios gSavedTermios;
-volatile std::sig_atomic_t gTermiosChanged = 0;
 
 void armTemp(const std::string& path) {
     gTempArmed = 0;
@@ -130,7 +126,7 @@ constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 void onInterrupt(int sig) {
     const int saved = errno;
     if (gTempArmed) ::unlink(gTempPath);
-    if (gTermiosChanged) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTermios);
+    restoreConsole();
     errno = saved;
     // SA_RESETHAND put the default action back: die of the same signal.
     ::raise(sig);
@@ -416,12 +412,17 @@ void installInterruptHandlers() {
     sa.sa_handler = onInterrupt;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESETHAND;
-    for (int sig : kInterrupts) ::sigaction(sig, &sa, nullptr);
+    for (int sig : kInterrupts) {
+        // Whoever started the tool with a signal ignored (nohup, a script's
+        // background job) wants it to go on ignoring it.
+        struct sigaction before {};
+        if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(sig, &sa, nullptr);
+    }
 }
 
 // Used also while a temporary file and its copy in gTempPath change
 // together, so the handler never sees one without the other.
-
 InterruptsHeld::InterruptsHeld() {
     static_assert(sizeof(sigset_t) <= sizeof saved_);
     sigset_t set;
@@ -431,86 +432,5 @@ InterruptsHeld::InterruptsHeld() {
 }
 
 InterruptsHeld::~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(saved_), nullptr); }
-
-// ---- Console -------------------------------------------------------------
-
-bool inputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
-bool outputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
-
-void clearScreen() {
-    if (!outputIsTerminal()) return;
-    // Home, clear the screen, clear the scroll-back.
-    std::cout << "\x1b[H\x1b[2J\x1b[3J" << std::flush;
-}
-
-namespace {
-
-struct InputBuffer {
-    unsigned char data[4096];
-    std::size_t pos = 0;
-    std::size_t len = 0;
-    bool ended = false;
-
-    bool fill() {
-        if (pos < len) return true;
-        if (ended) return false;
-        for (;;) {
-            const ssize_t n = ::read(STDIN_FILENO, data, sizeof data);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ended = true;
-                return false;
-            }
-            pos = 0;
-            len = static_cast<std::size_t>(n);
-            return true;
-        }
-    }
-};
-
-InputBuffer gInput;
-
-// One raw byte from the terminal, unbuffered and unechoed; -1 on failure.
-int readTerminalKey() {
-    termios raw {};
-    if (::tcgetattr(STDIN_FILENO, &gSavedTermios) != 0) return -1;
-    raw = gSavedTermios;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    gTermiosChanged = 1;
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    unsigned char c = 0;
-    ssize_t n;
-    do {
-        n = ::read(STDIN_FILENO, &c, 1);
-    } while (n < 0 && errno == EINTR);
-    // Drop the rest of a multi-byte key (arrows send ESC [ A) so it does not
-    // reach whatever reads the terminal next.
-    ::tcflush(STDIN_FILENO, TCIFLUSH);
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTermios);
-    gTermiosChanged = 0;
-    return n == 1 ? c : -1;
-}
-
-}  // namespace
-
-int readInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos++];
-}
-
-int peekInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos];
-}
-
-void waitKey() {
-    std::cout << std::flush;
-    if (inputIsTerminal())
-        readTerminalKey();
-    else
-        readInputByte();
-}
 
 }  // namespace plat

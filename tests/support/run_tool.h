@@ -14,7 +14,8 @@ struct RunOptions {
     std::string argv0;              // "" means the binary's real path
     bool unprivileged = false;      // drop root rights first
     std::string exe;                // "" means toolPath()
-    std::vector<std::string> env;   // extra "NAME=value" entries
+    std::vector<std::string> env;   // "NAME=value" entries to set or replace
+    std::vector<int> ignoredSignals;  // ignored from the start, as nohup does
 };
 
 struct RunResult {
@@ -47,5 +48,10 @@ private:
 
 // True when the tests can run the tool as an unprivileged user.
 bool canDropPrivileges();
+
+// Runs another program (found on PATH) with these arguments, no shell, and
+// gives its exit code and standard output; exitCode is 127 when it cannot
+// be started.
+RunResult runCommand(const std::vector<std::string>& argv);
 
 }  // namespace testing_support

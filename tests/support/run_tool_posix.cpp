@@ -12,6 +12,8 @@
 #include "support/files.h"
 #include "support/run_tool.h"
 
+extern char** environ;
+
 namespace testing_support {
 
 namespace {
@@ -49,6 +51,17 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
     std::vector<char*> argv;
     for (auto& a : argvStore) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> envStore = o.env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const auto& mine : o.env) replaced |= mine.rfind(name, 0) == 0;
+        if (!replaced) envStore.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (auto& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
 
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
@@ -61,11 +74,11 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
         ::dup2(fo, 1);
         ::dup2(fe, 2);
         if (!o.cwd.empty() && ::chdir(o.cwd.c_str()) != 0) ::_exit(126);
+        for (int sig : o.ignoredSignals) ::signal(sig, SIG_IGN);
         if (o.unprivileged && ::geteuid() == 0) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
         }
-        for (const auto& e : o.env) ::putenv(const_cast<char*>(e.c_str()));
-        ::execv(exe.c_str(), argv.data());
+        ::execve(exe.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     impl_->pid = pid;
@@ -97,5 +110,37 @@ RunResult RunningTool::wait() {
 }
 
 RunResult runTool(const RunOptions& options) { return RunningTool(options).wait(); }
+
+RunResult runCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> store = args;
+    std::vector<char*> argv;
+    for (auto& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    // Output goes to a file, not a pipe: a program that leaves a daemon
+    // behind (tmux starting its server) would hold a pipe open.
+    ScratchDir io;
+    const std::string out = io.str("out");
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        const int fo = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (null < 0 || fo < 0) ::_exit(126);
+        ::dup2(null, 0);
+        ::dup2(fo, 1);
+        ::dup2(null, 2);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) throw std::runtime_error("waitpid failed");
+    }
+    RunResult r;
+    if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+    r.out = fs::exists(out) ? readBytes(out) : "";
+    return r;
+}
 
 }  // namespace testing_support
