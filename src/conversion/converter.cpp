@@ -151,7 +151,7 @@ void Converter::Impl::convert(std::string path) {
     // when complete; the original goes once that is on disk.
     plat::TempFile temp;
     if (plat::Status s = temp.create(r.path, info); !s.ok()) return fail(FixStatus::writeFailed, s.text);
-    if (plat::Status s = plat::copyToEnd(source, kHeaderSize, temp.file()); !s.ok())
+    if (plat::Status s = plat::copyRange(source, kHeaderSize, info.size - kHeaderSize, temp.file()); !s.ok())
         return fail(FixStatus::writeFailed, s.text);
     source.close();
     if (plat::Status s = record.append(line, p.lineAt); !s.ok()) return recordFailed(s);

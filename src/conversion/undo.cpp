@@ -53,7 +53,7 @@ EntryResult undoEntry(const RecordEntry& e, Retirer& retirer, std::size_t ticket
     if (plat::Status s = temp.create(e.restored, info); !s.ok()) return failed(s.text);
     if (plat::Status s = plat::writeAll(temp.file(), kWrittenHeader, sizeof kWrittenHeader); !s.ok())
         return failed(s.text);
-    if (plat::Status s = plat::copyToEnd(source, 0, temp.file()); !s.ok()) return failed(s.text);
+    if (plat::Status s = plat::copyRange(source, 0, info.size, temp.file()); !s.ok()) return failed(s.text);
     source.close();
     if (inPlace) {
         if (plat::Status s = temp.moveOver(e.restored); !s.ok()) return failed(s.text);

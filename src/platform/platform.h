@@ -57,9 +57,9 @@ Status readAt(File& file, std::uint64_t offset, void* buf, std::size_t len, std:
 
 Status writeAll(File& file, const void* data, std::size_t len);
 
-// Copies everything from `offset` to the end of `from` onto the end of `to`,
-// in bounded memory.
-Status copyToEnd(File& from, std::uint64_t offset, File& to);
+// Copies `length` bytes from `offset` of `from` onto the end of `to`, in
+// bounded memory. A file that ends sooner has changed meanwhile: an error.
+Status copyRange(File& from, std::uint64_t offset, std::uint64_t length, File& to);
 
 // Creates the file if needed and cuts it to nothing.
 Status emptyFile(const std::string& path);

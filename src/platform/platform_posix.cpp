@@ -204,32 +204,36 @@ Status writeAll(File& file, const void* data, std::size_t len) {
     return {};
 }
 
-Status copyToEnd(File& from, std::uint64_t offset, File& to) {
+Status copyRange(File& from, std::uint64_t offset, std::uint64_t length, File& to) {
     auto pos = static_cast<off_t>(offset);
+    const auto end = static_cast<off_t>(offset + length);
+    const Status shrank = fromErrno(EIO, "the file changed while it was copied");
 #ifdef __linux__
     // In-kernel copy first; fall back to a buffer where the file systems
     // cannot do it (and on kernels that lack it).
-    for (;;) {
-        const ssize_t n = sys::copy_file_range(fdOf(from), &pos, fdOf(to), 1 << 30);
+    while (pos < end) {
+        const ssize_t n = sys::copy_file_range(fdOf(from), &pos, fdOf(to), static_cast<size_t>(end - pos));
         if (n > 0) continue;
-        if (n == 0) return {};
+        if (n == 0) return shrank;
         if (errno == EINTR) continue;
         if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
             return fromErrno(errno, "cannot copy");
         break;
     }
 #endif
-    std::vector<unsigned char> buf(256 * 1024);
-    for (;;) {
-        const ssize_t n = sys::pread(fdOf(from), buf.data(), buf.size(), pos);
+    std::vector<unsigned char> buf(pos < end ? 256 * 1024 : 0);
+    while (pos < end) {
+        const auto want = static_cast<size_t>(std::min<off_t>(end - pos, static_cast<off_t>(buf.size())));
+        const ssize_t n = sys::pread(fdOf(from), buf.data(), want, pos);
         if (n < 0) {
             if (errno == EINTR) continue;
             return fromErrno(errno, "cannot read");
         }
-        if (n == 0) return {};
+        if (n == 0) return shrank;
         if (Status s = writeAll(to, buf.data(), static_cast<std::size_t>(n)); !s.ok()) return s;
         pos += n;
     }
+    return {};
 }
 
 Status emptyFile(const std::string& path) {
@@ -280,17 +284,19 @@ Status removeFile(const std::string& path) {
 Status makeDurable(const std::vector<std::string>& paths) {
     std::vector<dev_t> flushed;
     for (const std::string& path : paths) {
+#ifdef __linux__
+        // One syncfs writes everything of that file system, names included.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return fromErrno(errno, "cannot flush");
+        if (std::find(flushed.begin(), flushed.end(), st.st_dev) != flushed.end()) continue;
+        flushed.push_back(st.st_dev);
+#endif
         const int fd = sys::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         if (fd < 0) return fromErrno(errno, "cannot flush");
         File f;
         f.adopt(fd);
 #ifdef __linux__
-        // One syncfs writes everything of that file system, names included.
-        struct stat st {};
-        if (::fstat(fd, &st) != 0) return fromErrno(errno, "cannot flush");
-        if (std::find(flushed.begin(), flushed.end(), st.st_dev) != flushed.end()) continue;
         if (sys::syncfs(fd) != 0) return fromErrno(errno, "cannot flush");
-        flushed.push_back(st.st_dev);
 #else
         if (sys::fsync(fd) != 0) return fromErrno(errno, "cannot flush");
 #endif
@@ -336,10 +342,11 @@ Status TempFile::create(const std::string& beside, const FileInfo& like) {
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const std::string stem = beside.substr(0, nameStart + std::min<std::size_t>(beside.size() - nameStart, 120));
     static unsigned counter = 0;
+    static const std::string pid = std::to_string(::getpid());
     Status last;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate =
-            stem + kTempMarker + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+            stem + kTempMarker + pid + "-" + std::to_string(++counter);
         InterruptsHeld held;
         const int fd = sys::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
         if (fd < 0) {
