@@ -68,11 +68,12 @@ std::optional<std::string> readWord() {
 
 int runMain(int argc, char** argv) {
     plat::installInterruptHandlers();
-    const std::string programDir = programDirectoryOf(argc > 0 ? argv[0] : "");
+    const std::vector<std::string> args = plat::arguments(argc, argv);
+    const std::string programDir = programDirectoryOf(args.empty() ? "" : args[0]);
     bool anyFailed = false;
 
-    for (int i = 1; i < argc; ++i) {
-        const std::string path = argv[i];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& path = args[i];
         if (extensionOfArgument(path) != "txr" && !confirm(path)) {
             line("Abort.");
             line("");

@@ -314,6 +314,9 @@ void TempFile::discard() {
 
 bool isSeparator(char c) { return c == '/'; }
 
+// The shell has expanded any patterns already, and names are bytes.
+std::vector<std::string> arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
 void installInterruptHandlers() {
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
