@@ -10,6 +10,7 @@ namespace testing_support {
 struct RunOptions {
     std::vector<std::string> args;  // after the program path
     std::string input;              // all of standard input
+    bool pipeInput = false;         // through a pipe rather than from a file
     std::string cwd;                // "" keeps the test's own
     std::string argv0;              // "" means the binary's real path
     bool unprivileged = false;      // drop root rights first
@@ -17,7 +18,7 @@ struct RunOptions {
 
 struct RunResult {
     int exitCode = -1;  // -1 when killed by a signal
-    int signal = 0;
+    int signal = 0;     // POSIX only
     std::string out;
     std::string err;
 };
@@ -35,6 +36,8 @@ public:
     RunningTool(const RunningTool&) = delete;
     RunningTool& operator=(const RunningTool&) = delete;
     void signal(int sig);
+    // Ends the tool at once, with no chance to clean up.
+    void kill();
     RunResult wait();
 
 private:
