@@ -1,7 +1,12 @@
 // The real .exe on what differs on Windows: both separators, names in any
 // script, names compared without case, files other programs hold open,
-// read-only files, wildcards the tool expands itself, input from a pipe.
+// read-only files, wildcards the tool expands itself, input from a pipe,
+// Ctrl-C.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <windows.h>
 
@@ -320,5 +325,23 @@ INSTANTIATE_TEST_SUITE_P(Input, NoConsole,
                                            PipeCase {"\r\n\r\nY", true, 0}, PipeCase {"", true, 1},
                                            PipeCase {"n\r\n", true, 1}, PipeCase {"y\r\n", false, 0}),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// ---- console events ------------------------------------------------------
+
+// The handler treats every console event alike: Ctrl-C, Ctrl-Break, the
+// console window closed.
+TEST_F(Interrupted, CtrlCLeavesNoTemporaryFile) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        RunOptions o = options({"big.txr"});
+        o.interruptible = true;
+        RunningTool tool(o);
+        for (int i = 0; i < 5000 && !copying(); ++i) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        tool.signal(SIGINT);
+        tool.wait();
+        expectWholeUnderOneName();
+        for (const auto& n : listNames(dir.path())) EXPECT_EQ(n.find(".vrnh-unfinished-"), std::string::npos) << n;
+        reset();
+    }
+}
 
 }  // namespace

@@ -14,6 +14,7 @@ struct RunOptions {
     std::string cwd;                // "" keeps the test's own
     std::string argv0;              // "" means the binary's real path
     bool unprivileged = false;      // drop root rights first
+    bool interruptible = false;     // Windows: a hidden console of its own, which signal(SIGINT) needs
 };
 
 struct RunResult {

@@ -1,6 +1,7 @@
 // Starts the tool with CreateProcessW: the command line is built here, so
 // argv[0] can be anything, and standard input, output and error are files
 // (or, for input, a pipe) that the child inherits.
+#include <csignal>
 #include <stdexcept>
 
 #include <windows.h>
@@ -101,15 +102,19 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
 
     STARTUPINFOW si {};
     si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
+    si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
     si.hStdInput = in;
     si.hStdOutput = out;
     si.hStdError = err;
     const std::wstring cwd = o.cwd.empty() ? std::wstring() : wide(o.cwd);
-    // No console: input and output are what the test gave, as when the
-    // tool is run from a script.
+    // No console, as when run from a script or a service; or, for Ctrl-C,
+    // a hidden console of its own. Either way input and output are the
+    // test's files, not a console. (Only on request: a console host whose
+    // tool was killed may stay behind, holding ctest's output open.)
+    const DWORD console = o.interruptible ? CREATE_NEW_CONSOLE : DETACHED_PROCESS;
     const BOOL started = ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                          CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, nullptr,
+                                          console | CREATE_UNICODE_ENVIRONMENT, nullptr,
                                           cwd.empty() ? nullptr : cwd.c_str(), &si, &impl_->process);
     const DWORD startError = ::GetLastError();
     ::CloseHandle(in);
@@ -145,9 +150,21 @@ RunningTool::~RunningTool() {
     delete impl_;
 }
 
-// There are no signals to send; anything that ends the tool from outside
-// ends it at once.
-void RunningTool::signal(int) { kill(); }
+// SIGINT becomes a Ctrl-C in the tool's console; anything else ends it at
+// once.
+void RunningTool::signal(int sig) {
+    if (sig != SIGINT) return kill();
+    // Console events go to every process of a console: join the tool's
+    // for a moment, deaf to them, then go back to our own (if any).
+    const bool hadConsole = ::GetConsoleWindow() != nullptr;
+    ::FreeConsole();
+    if (!::AttachConsole(impl_->process.dwProcessId)) throw std::runtime_error("cannot reach the tool's console");
+    ::SetConsoleCtrlHandler(nullptr, TRUE);
+    const BOOL sent = ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    ::FreeConsole();
+    if (hadConsole) ::AttachConsole(ATTACH_PARENT_PROCESS);
+    if (!sent) throw std::runtime_error("cannot send Ctrl-C");
+}
 
 void RunningTool::kill() { ::TerminateProcess(impl_->process.hProcess, 1); }
 
