@@ -17,6 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Everything static, so the .exe runs on a Windows machine with nothing
 # installed: no libstdc++, libgcc or winpthread DLL beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# A release .exe without its symbols: 1 MB instead of 2.5.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
 # Runs the Windows programs here, for the tests (see cmake/wine.cmake).
 find_program(TXR_WINE NAMES wine)
