@@ -14,4 +14,4 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-ru
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 # ctest reads this before it lists the tests (test listing runs the .exe).
-configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-session.cmake.in ${CMAKE_BINARY_DIR}/wine-session.cmake @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-start.cmake.in ${CMAKE_BINARY_DIR}/wine-start.cmake @ONLY)
