@@ -161,15 +161,22 @@ bool isConsole(DWORD which) {
     return ::GetConsoleMode(::GetStdHandle(which), &mode) != 0;
 }
 
+// Only a stream the process was given; the C runtime has no descriptor for
+// a missing one.
+void makeBinary(FILE* stream, DWORD which) {
+    const HANDLE h = ::GetStdHandle(which);
+    if (h != nullptr && h != INVALID_HANDLE_VALUE) _setmode(_fileno(stream), _O_BINARY);
+}
+
 // Set up before main. The standard streams carry bytes unchanged: no CR is
 // put before LF, no Ctrl-Z ends the input. The tool's text is UTF-8, so a
 // console is told to show UTF-8 while the tool runs, and gets its own code
 // page back at the end.
 struct StandardStreams {
     StandardStreams() {
-        _setmode(_fileno(stdin), _O_BINARY);
-        _setmode(_fileno(stdout), _O_BINARY);
-        _setmode(_fileno(stderr), _O_BINARY);
+        makeBinary(stdin, STD_INPUT_HANDLE);
+        makeBinary(stdout, STD_OUTPUT_HANDLE);
+        makeBinary(stderr, STD_ERROR_HANDLE);
         if (isConsole(STD_OUTPUT_HANDLE) || isConsole(STD_ERROR_HANDLE)) {
             const UINT current = ::GetConsoleOutputCP();
             if (current != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) {
