@@ -113,10 +113,17 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
     // test's files, not a console. (Only on request: a console host whose
     // tool was killed may stay behind, holding ctest's output open.)
     const DWORD console = o.interruptible ? CREATE_NEW_CONSOLE : DETACHED_PROCESS;
-    const BOOL started = ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                          console | CREATE_UNICODE_ENVIRONMENT, nullptr,
-                                          cwd.empty() ? nullptr : cwd.c_str(), &si, &impl_->process);
-    const DWORD startError = ::GetLastError();
+    BOOL started = FALSE;
+    DWORD startError = 0;
+    // Wine now and then fails a start with ERROR_INTERNAL_ERROR while
+    // another process is starting or being killed; a second try works.
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                   console | CREATE_UNICODE_ENVIRONMENT, nullptr, cwd.empty() ? nullptr : cwd.c_str(),
+                                   &si, &impl_->process);
+        startError = ::GetLastError();
+        if (startError != ERROR_INTERNAL_ERROR) break;
+    }
     ::CloseHandle(in);
     ::CloseHandle(out);
     ::CloseHandle(err);
