@@ -1,8 +1,8 @@
 # Fails when the committed samples differ from what make_samples writes.
-# cmake -DGENERATOR=<make_samples> -DSAMPLES=<samples dir> -DWORK=<scratch dir> -P check.cmake
+# cmake -DGENERATOR=<make_samples> -DSAMPLES=<samples dir> -DWORK=<scratch dir> [-DRUNNER=<emulator>] -P check.cmake
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
-execute_process(COMMAND "${GENERATOR}" "${WORK}" RESULT_VARIABLE status)
+execute_process(COMMAND ${RUNNER} "${GENERATOR}" "${WORK}" RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "make_samples failed")
 endif()

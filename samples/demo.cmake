@@ -1,5 +1,5 @@
 # Converts a fresh copy of the sample textures, so the repository stays as it is.
-# cmake -DTOOL=<tool> -DSAMPLES=<samples dir> -DWORK=<scratch dir> -P demo.cmake
+# cmake -DTOOL=<tool> -DSAMPLES=<samples dir> -DWORK=<scratch dir> [-DRUNNER=<emulator>] -P demo.cmake
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/textures")
 file(COPY "${TOOL}" DESTINATION "${WORK}")
@@ -14,7 +14,7 @@ get_filename_component(toolName "${TOOL}" NAME)
 file(WRITE "${WORK}/no-keys" "")
 
 message("Converting in ${WORK}: ${args}")
-execute_process(COMMAND "${WORK}/${toolName}" ${args}
+execute_process(COMMAND ${RUNNER} "${WORK}/${toolName}" ${args}
                 WORKING_DIRECTORY "${WORK}"
                 INPUT_FILE "${WORK}/no-keys"
                 RESULT_VARIABLE status)

@@ -2,6 +2,7 @@
 
 #include "conversion/conversion.h"
 #include "support/files.h"
+#include "support/fix_txr_fixture.h"
 
 namespace {
 
@@ -57,14 +58,6 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"empty file", "", "tga", "", false}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
-class FixTxr : public ::testing::Test {
-protected:
-    std::string prog() const { return dir.str("prog") + "/"; }
-    std::string record() const { return readBytes(dir / "prog" / "record.txt"); }
-    void SetUp() override { fs::create_directory(dir / "prog"); }
-    ScratchDir dir;
-};
-
 TEST_F(FixTxr, AppendsToTheRecordInOrderAndKeepsWhatWasThere) {
     writeBytes(dir / "prog" / "record.txt", "ZTX old.txr.png\r\n");
     writeBytes(dir / "a.txr", H + ddsImage());
@@ -92,30 +85,12 @@ TEST_F(FixTxr, NeverReplacesAnExistingFile) {
     }
 }
 
-TEST_F(FixTxr, ADanglingLinkAlsoHoldsTheName) {
-    writeBytes(dir / "a.txr", pngImage());
-    fs::create_symlink(dir / "nowhere", dir / "a.txr.png");
-
-    EXPECT_EQ(txr::fixTxr(dir.str("a.txr"), prog()).status, FixStatus::nameTaken);
-    EXPECT_EQ(readBytes(dir / "a.txr"), pngImage());
-}
-
 TEST_F(FixTxr, RefusesWhatIsNotAReadableFile) {
     fs::create_directory(dir / "folder.txr");
     EXPECT_EQ(txr::fixTxr(dir.str("missing.txr"), prog()).status, FixStatus::unreadable);
     EXPECT_EQ(txr::fixTxr(dir.str("folder.txr"), prog()).status, FixStatus::unreadable);
     EXPECT_FALSE(fs::exists(dir / "prog" / "record.txt"));
     EXPECT_EQ(listNames(dir.path()), (std::vector<std::string>{"folder.txr", "prog"}));
-}
-
-TEST_F(FixTxr, RefusesANameThatWouldBreakTheRecordLine) {
-    writeBytes(dir / "two\nlines.txr", H + pngImage());
-
-    const txr::FixResult r = txr::fixTxr(dir.str("two\nlines.txr"), prog());
-
-    EXPECT_EQ(r.status, FixStatus::unrecordable);
-    EXPECT_EQ(readBytes(dir / "two\nlines.txr"), H + pngImage());
-    EXPECT_FALSE(fs::exists(dir / "prog" / "record.txt"));
 }
 
 TEST_F(FixTxr, LeavesTheFileAloneWhenTheRecordCannotBeWritten) {
@@ -127,16 +102,6 @@ TEST_F(FixTxr, LeavesTheFileAloneWhenTheRecordCannotBeWritten) {
     EXPECT_NE(r.reason.find("record.txt"), std::string::npos) << r.reason;
     EXPECT_EQ(readBytes(dir / "a.txr"), H + pngImage());
     EXPECT_EQ(listNames(dir.path()), (std::vector<std::string>{"a.txr", "prog"}));
-}
-
-TEST_F(FixTxr, TheNewFileKeepsTheOriginalsPermissions) {
-    writeBytes(dir / "a.txr", H + pngImage());
-    const auto readOnly = fs::perms::owner_read | fs::perms::group_read;
-    fs::permissions(dir / "a.txr", readOnly);
-
-    ASSERT_EQ(txr::fixTxr(dir.str("a.txr"), prog()).status, FixStatus::converted);
-
-    EXPECT_EQ(fs::status(dir / "a.txr.png").permissions(), readOnly);
 }
 
 }  // namespace

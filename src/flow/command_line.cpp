@@ -69,8 +69,9 @@ std::optional<std::string> readWord() {
 
 int runMain(int argc, char** argv) {
     plat::installInterruptHandlers();
-    const std::string programDir = programDirectoryOf(argc > 0 ? argv[0] : "");
-    const bool menuMode = argc < 2;
+    const std::vector<std::string> args = plat::arguments(argc, argv);
+    const std::string programDir = programDirectoryOf(args.empty() ? "" : args[0]);
+    const bool menuMode = args.size() < 2;
     bool anyFailed = false;
     Converter converter(programDir);
     auto report = [&anyFailed](const std::vector<FixResult>& results) {
@@ -85,8 +86,8 @@ int runMain(int argc, char** argv) {
     // to do and the closing screen follows.
     if (menuMode) anyFailed = runMainMenu(programDir, std::string(kTitle)) == Outcome::someFailed;
 
-    for (int i = 1; i < argc; ++i) {
-        const std::string path = argv[i];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& path = args[i];
         if (extensionOfArgument(path) != "txr") {
             report(converter.finish());  // everything before is final when we ask
             if (!confirm(path)) {

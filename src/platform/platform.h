@@ -126,6 +126,13 @@ std::string nameOf(long n);  // "open", "write", "rename", ...
 // Folder separators in a path the user gave us.
 bool isSeparator(char c);
 
+// The program's arguments in UTF-8, its own path first. On Windows they come
+// from the wide command line (main's argv is in the ANSI code page, which
+// cannot hold every name), and an argument holding * or ? stands for the
+// names it matches, in order, with its folder part; one that matches nothing
+// stays as it is.
+std::vector<std::string> arguments(int argc, char** argv);
+
 // Restores the terminal and removes a pending temporary file when the
 // process is interrupted (Ctrl-C, termination, hang-up). A signal that was
 // ignored when the tool started stays ignored.

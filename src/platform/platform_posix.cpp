@@ -414,6 +414,9 @@ std::string faults::nameOf(long n) {
 }
 #endif
 
+// The shell has expanded any patterns already, and names are bytes.
+std::vector<std::string> arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
 void installInterruptHandlers() {
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;

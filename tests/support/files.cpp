@@ -8,20 +8,29 @@
 
 namespace testing_support {
 
+// A path from char8_t holds UTF-8 as it is on POSIX (any bytes, kept) and
+// converts it to UTF-16 on Windows.
+fs::path pathFromUtf8(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string utf8Of(const fs::path& path) {
+    const std::u8string u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
 std::string readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) throw std::runtime_error("cannot read " + path.string());
+    if (!in) throw std::runtime_error("cannot read " + utf8Of(path));
     std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
     in.seekg(0);
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!in) throw std::runtime_error("cannot read " + path.string());
+    if (!in) throw std::runtime_error("cannot read " + utf8Of(path));
     return bytes;
 }
 
 void writeBytes(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    if (!out) throw std::runtime_error("cannot write " + utf8Of(path));
 }
 
 std::string header() { return std::string("ZOATEX1\0\0\0\0\0", 12); }
@@ -40,7 +49,7 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
 
 std::vector<std::string> listNames(const fs::path& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(utf8Of(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }

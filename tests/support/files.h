@@ -10,6 +10,11 @@ namespace testing_support {
 
 namespace fs = std::filesystem;
 
+// Paths from and to the UTF-8 names the tests use (on Windows, std::string
+// in a path means the ANSI code page).
+fs::path pathFromUtf8(const std::string& utf8);
+std::string utf8Of(const fs::path& path);
+
 std::string readBytes(const fs::path& path);
 void writeBytes(const fs::path& path, const std::string& bytes);
 
@@ -36,9 +41,9 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
     const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    // Plain std::string of a path inside, as a user would type it.
-    std::string str(const std::string& name) const { return (path_ / name).string(); }
+    fs::path operator/(const std::string& name) const { return path_ / pathFromUtf8(name); }
+    // UTF-8 string of a path inside, as a user would type it.
+    std::string str(const std::string& name) const { return utf8Of(*this / name); }
 
 private:
     fs::path path_;

@@ -10,17 +10,19 @@ namespace testing_support {
 struct RunOptions {
     std::vector<std::string> args;  // after the program path
     std::string input;              // all of standard input
+    bool pipeInput = false;         // through a pipe rather than from a file
     std::string cwd;                // "" keeps the test's own
     std::string argv0;              // "" means the binary's real path
     bool unprivileged = false;      // drop root rights first
     std::string exe;                // "" means toolPath()
     std::vector<std::string> env;   // "NAME=value" entries to set or replace
     std::vector<int> ignoredSignals;  // ignored from the start, as nohup does
+    bool interruptible = false;     // Windows: a hidden console of its own, which signal(SIGINT) needs
 };
 
 struct RunResult {
     int exitCode = -1;  // -1 when killed by a signal
-    int signal = 0;
+    int signal = 0;     // POSIX only
     std::string out;
     std::string err;
 };

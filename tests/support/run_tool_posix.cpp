@@ -63,10 +63,13 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
     for (auto& e : envStore) envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    int pipeEnds[2] = {-1, -1};
+    if (o.pipeInput && ::pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        const int fi = ::open(in.c_str(), O_RDONLY);
+        const int fi = o.pipeInput ? pipeEnds[0] : ::open(in.c_str(), O_RDONLY);
+        if (o.pipeInput) ::close(pipeEnds[1]);
         const int fo = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int fe = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fi < 0 || fo < 0 || fe < 0) ::_exit(126);
@@ -82,6 +85,19 @@ RunningTool::RunningTool(const RunOptions& o) : impl_(new Impl) {
         ::_exit(127);
     }
     impl_->pid = pid;
+    if (o.pipeInput) {
+        ::close(pipeEnds[0]);
+        // A tool that stops reading early must not take the test down.
+        std::signal(SIGPIPE, SIG_IGN);
+        std::size_t done = 0;
+        while (done < o.input.size()) {
+            const ssize_t n = ::write(pipeEnds[1], o.input.data() + done, o.input.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(pipeEnds[1]);
+    }
 }
 
 RunningTool::~RunningTool() {
@@ -94,6 +110,8 @@ RunningTool::~RunningTool() {
 
 void RunningTool::signal(int sig) { ::kill(impl_->pid, sig); }
 void RunningTool::kill() { ::kill(impl_->pid, SIGKILL); }
+
+void RunningTool::kill() { signal(SIGKILL); }
 
 RunResult RunningTool::wait() {
     int status = 0;
