@@ -209,9 +209,11 @@ Status copyRange(File& from, std::uint64_t offset, std::uint64_t length, File& t
     const auto end = static_cast<off_t>(offset + length);
     const Status shrank = fromErrno(EIO, "the file changed while it was copied");
 #ifdef __linux__
-    // In-kernel copy first; fall back to a buffer where the file systems
-    // cannot do it (and on kernels that lack it).
-    while (pos < end) {
+    // Measured here: the in-kernel copy is fastest when it writes from a
+    // page boundary (a conversion); writing at byte 12 (an undo), a plain
+    // 1 MiB buffer is up to twice as fast.
+    const off_t at = ::lseek(fdOf(to), 0, SEEK_CUR);
+    while (at >= 0 && at % 4096 == 0 && pos < end) {
         const ssize_t n = sys::copy_file_range(fdOf(from), &pos, fdOf(to), static_cast<size_t>(end - pos));
         if (n > 0) continue;
         if (n == 0) return shrank;
@@ -221,7 +223,8 @@ Status copyRange(File& from, std::uint64_t offset, std::uint64_t length, File& t
         break;
     }
 #endif
-    std::vector<unsigned char> buf(pos < end ? 256 * 1024 : 0);
+    static thread_local std::vector<unsigned char> buf;
+    if (pos < end && buf.empty()) buf.resize(1 << 20);
     while (pos < end) {
         const auto want = static_cast<size_t>(std::min<off_t>(end - pos, static_cast<off_t>(buf.size())));
         const ssize_t n = sys::pread(fdOf(from), buf.data(), want, pos);

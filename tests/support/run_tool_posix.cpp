@@ -111,7 +111,6 @@ RunningTool::~RunningTool() {
 void RunningTool::signal(int sig) { ::kill(impl_->pid, sig); }
 void RunningTool::kill() { ::kill(impl_->pid, SIGKILL); }
 
-void RunningTool::kill() { signal(SIGKILL); }
 
 RunResult RunningTool::wait() {
     int status = 0;
