@@ -111,7 +111,6 @@ RunningTool::~RunningTool() {
 void RunningTool::signal(int sig) { ::kill(impl_->pid, sig); }
 void RunningTool::kill() { ::kill(impl_->pid, SIGKILL); }
 
-
 RunResult RunningTool::wait() {
     int status = 0;
     while (::waitpid(impl_->pid, &status, 0) < 0) {
