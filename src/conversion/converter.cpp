@@ -37,7 +37,9 @@ public:
 
     // Removes `len` bytes at `at`. Returns a note for the user on failure.
     std::string takeBack(std::uint64_t at, std::uint64_t len) {
-        plat::Status s = at + len == size_ ? plat::truncateTo(file_, at) : cutOut(at, len);
+        // A rewrite that failed may have left the record closed.
+        plat::Status s = ensureOpen();
+        if (s.ok()) s = at + len == size_ ? plat::truncateTo(file_, at) : cutOut(at, len);
         if (!s.ok()) return "; the record could not be restored (" + s.text + ")";
         size_ -= len;
         return {};
@@ -46,6 +48,9 @@ public:
 private:
     // A line in the middle: the record is rewritten without it.
     plat::Status cutOut(std::uint64_t at, std::uint64_t len) {
+        // Closed first: Windows lets nobody read a file that another handle
+        // writes unless the reader shares writing, which openRead never does.
+        file_.close();
         plat::File reading;
         plat::FileInfo info;
         if (plat::Status s = plat::openRead(path_, reading, info); !s.ok()) return s;
@@ -63,7 +68,6 @@ private:
             }
         }
         reading.close();
-        file_.close();
         if (plat::Status s = temp.moveOver(path_); !s.ok()) return s;
         std::uint64_t size = 0;
         return plat::openAppend(path_, file_, size);
