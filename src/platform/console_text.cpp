@@ -52,6 +52,10 @@ bool isBig5Codeset(std::string_view name) {
     });
 }
 
+// Code page 936 (GBK) and others also give these bytes meaning, but other
+// characters.
+bool isBig5CodePage(unsigned codePage) { return codePage == 950; }
+
 std::string big5GlyphsToUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size() * 3 / 2);

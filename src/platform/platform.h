@@ -232,6 +232,10 @@ private:
 // "BIG5-HKSCS", "Big5HKSCS", ...).
 bool isBig5Codeset(std::string_view name);
 
+// True for the Windows code page of Big5 (950), the only one in which a
+// console shows the frame glyphs' own bytes as the frame.
+bool isBig5CodePage(unsigned codePage);
+
 // `text` with the Big5 frame glyphs and footer signs in UTF-8. Each stays two
 // columns wide as in Big5: the ideographic space and the lenticular brackets
 // are wide already; box-drawing glyphs and arrows are narrow, so each gets a

@@ -6,13 +6,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <iostream>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include <conio.h>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -122,20 +119,13 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
 
 // ---- state the console handler needs ---------------------------------------
 
-// The handler runs on a thread of its own. This lock makes a temporary file
-// and its record in gTempPath change together, and the handler keeps it to
-// the end, so no rename can slip in after it removed the file.
+// The handler runs on a thread of its own. This lock (taken by
+// InterruptsHeld) makes a temporary file and its record in gTempPath change
+// together, and the handler keeps it to the end, so no rename can slip in
+// after it removed the file.
 SRWLOCK gTempLock = SRWLOCK_INIT;
 wchar_t gTempPath[32768];
 bool gTempArmed = false;
-
-class InterruptsHeld {
-public:
-    InterruptsHeld() { ::AcquireSRWLockExclusive(&gTempLock); }
-    ~InterruptsHeld() { ::ReleaseSRWLockExclusive(&gTempLock); }
-    InterruptsHeld(const InterruptsHeld&) = delete;
-    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-};
 
 // Callers hold the lock.
 void armTemp(const std::wstring& path) {
@@ -150,17 +140,6 @@ void disarmTemp() { gTempArmed = false; }
 
 // ---- standard streams --------------------------------------------------------
 
-UINT gSavedOutputCodePage = 0;
-
-void restoreConsole() {
-    if (gSavedOutputCodePage != 0) ::SetConsoleOutputCP(gSavedOutputCodePage);
-}
-
-bool isConsole(DWORD which) {
-    DWORD mode = 0;
-    return ::GetConsoleMode(::GetStdHandle(which), &mode) != 0;
-}
-
 // Only a stream the process was given; the C runtime has no descriptor for
 // a missing one.
 void makeBinary(FILE* stream, DWORD which) {
@@ -169,21 +148,13 @@ void makeBinary(FILE* stream, DWORD which) {
 }
 
 // Set up before main. The standard streams carry bytes unchanged: no CR is
-// put before LF, no Ctrl-Z ends the input. The tool's text is UTF-8, so a
-// console is told to show UTF-8 while the tool runs, and gets its own code
-// page back at the end.
+// put before LF, no Ctrl-Z ends the input. (The console's code page is
+// console_win32.cpp's business.)
 struct StandardStreams {
     StandardStreams() {
         makeBinary(stdin, STD_INPUT_HANDLE);
         makeBinary(stdout, STD_OUTPUT_HANDLE);
         makeBinary(stderr, STD_ERROR_HANDLE);
-        if (isConsole(STD_OUTPUT_HANDLE) || isConsole(STD_ERROR_HANDLE)) {
-            const UINT current = ::GetConsoleOutputCP();
-            if (current != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) {
-                gSavedOutputCodePage = current;
-                std::atexit(restoreConsole);
-            }
-        }
     }
 } gStandardStreams;
 
@@ -191,7 +162,7 @@ BOOL WINAPI onConsoleEvent(DWORD) {
     // Never released: the process ends when the default handler runs next.
     ::AcquireSRWLockExclusive(&gTempLock);
     if (gTempArmed) deleteEvenIfReadOnly(gTempPath);
-    restoreConsole();
+    plat::restoreConsole();
     return FALSE;
 }
 
@@ -292,15 +263,24 @@ Status writeAll(File& file, const void* data, std::size_t len) {
     return {};
 }
 
-Status copyToEnd(File& from, std::uint64_t offset, File& to) {
-    std::vector<unsigned char> buf(1 << 20);
-    for (;;) {
+Status copyRange(File& from, std::uint64_t offset, std::uint64_t length, File& to) {
+    std::vector<unsigned char> buf(static_cast<std::size_t>(std::min<std::uint64_t>(length, 1 << 20)));
+    while (length > 0) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, buf.size()));
         std::size_t got = 0;
-        if (Status s = readAt(from, offset, buf.data(), buf.size(), got); !s.ok()) return s;
-        if (got == 0) return {};
+        if (Status s = readAt(from, offset, buf.data(), want, got); !s.ok()) return s;
+        if (got == 0) {
+            Status s;
+            s.fault = Fault::other;
+            s.code = ERROR_HANDLE_EOF;
+            s.text = "the file changed while it was copied";
+            return s;
+        }
         if (Status s = writeAll(to, buf.data(), got); !s.ok()) return s;
         offset += got;
+        length -= got;
     }
+    return {};
 }
 
 Status emptyFile(const std::string& path) {
@@ -320,8 +300,8 @@ Status openAppend(const std::string& path, File& file, std::uint64_t& sizeBefore
     std::wstring w;
     if (!toWide(path, w)) return notUtf8("cannot open");
     // One writer at a time: a second run of the tool meanwhile is refused
-    // rather than mixing its lines into ours.
-    const HANDLE h = ::CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    // rather than mixing its lines into ours. Readers may look on.
+    const HANDLE h = ::CreateFileW(w.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return lastError("cannot open");
     adoptHandle(file, h);
@@ -354,6 +334,52 @@ Status removeFile(const std::string& path) {
     std::wstring w;
     if (!toWide(path, w)) return notUtf8("cannot remove");
     if (!deleteEvenIfReadOnly(w.c_str())) return lastError("cannot remove");
+    return {};
+}
+
+namespace {
+
+// FlushFileBuffers needs a handle that may write. Another program may have
+// the file open (to show it, say), so every kind of sharing is allowed.
+HANDLE openForFlush(const std::wstring& path) {
+    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+}
+
+}  // namespace
+
+// Windows has no flush of a whole volume for a user, so each file is
+// flushed on its own: its content and, on NTFS, the journal that holds its
+// new name.
+Status makeDurable(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        std::wstring w;
+        if (!toWide(path, w)) return notUtf8("cannot flush");
+        HANDLE h = openForFlush(w);
+        if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED) {
+            // A copy of a read-only original is read-only too, and Windows
+            // opens no such file for writing. The attribute is lifted for
+            // the open alone (an open handle may flush whatever the
+            // attribute says), under the lock, so that a Ctrl-C cannot end
+            // the tool before it is back.
+            InterruptsHeld held;
+            const DWORD attr = ::GetFileAttributesW(w.c_str());
+            if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY) != 0 &&
+                ::SetFileAttributesW(w.c_str(), attr & ~DWORD {FILE_ATTRIBUTE_READONLY})) {
+                h = openForFlush(w);
+                const DWORD err = ::GetLastError();
+                ::SetFileAttributesW(w.c_str(), attr);
+                ::SetLastError(err);
+            } else {
+                ::SetLastError(ERROR_ACCESS_DENIED);
+            }
+        }
+        if (h == INVALID_HANDLE_VALUE) return lastError("cannot flush");
+        File f;
+        adoptHandle(f, h);
+        if (!::FlushFileBuffers(h)) return lastError("cannot flush");
+        if (Status s = f.close(); !s.ok()) return s;
+    }
     return {};
 }
 
@@ -439,7 +465,9 @@ Status TempFile::moveTo(const std::string& target) { return finish(target, false
 Status TempFile::moveOver(const std::string& target) { return finish(target, true); }
 
 Status TempFile::finish(const std::string& target, bool replace) {
-    if (!::FlushFileBuffers(handleOf(file_))) return lastError("cannot flush");
+    // Replacing loses the old content at once, so that waits for the disk;
+    // a new name is made durable by the caller (makeDurable).
+    if (replace && !::FlushFileBuffers(handleOf(file_))) return lastError("cannot flush");
     if (Status s = file_.close(); !s.ok()) return s;
     std::wstring from, to;
     if (!toWide(path_, from) || !toWide(target, to)) return notUtf8("cannot rename");
@@ -477,6 +505,14 @@ void TempFile::discard() {
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 void installInterruptHandlers() { ::SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+
+// The console handler runs on a thread of its own, so there is nothing to
+// hold back in this one: holding the lock the handler takes keeps it waiting
+// until the temporary file and its record agree again. A thread started
+// meanwhile needs nothing either; the handler never runs on it. (saved_ is
+// the POSIX signal set.)
+InterruptsHeld::InterruptsHeld() { ::AcquireSRWLockExclusive(&gTempLock); }
+InterruptsHeld::~InterruptsHeld() { ::ReleaseSRWLockExclusive(&gTempLock); }
 
 // ---- Arguments -------------------------------------------------------------
 
@@ -556,77 +592,6 @@ std::vector<std::string> arguments(int argc, char** argv) {
     }
     ::LocalFree(wide);
     return args;
-}
-
-// ---- Console -------------------------------------------------------------
-
-bool inputIsTerminal() { return isConsole(STD_INPUT_HANDLE); }
-bool outputIsTerminal() { return isConsole(STD_OUTPUT_HANDLE); }
-
-void clearScreen() {
-    if (!outputIsTerminal()) return;
-    std::cout << std::flush;
-    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    CONSOLE_SCREEN_BUFFER_INFO info {};
-    if (!::GetConsoleScreenBufferInfo(out, &info)) return;
-    // The whole buffer, scroll-back included, as "cls" does.
-    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
-    const COORD home {0, 0};
-    DWORD written = 0;
-    ::FillConsoleOutputCharacterW(out, L' ', cells, home, &written);
-    ::FillConsoleOutputAttribute(out, info.wAttributes, cells, home, &written);
-    ::SetConsoleCursorPosition(out, home);
-}
-
-namespace {
-
-struct InputBuffer {
-    unsigned char data[4096];
-    std::size_t pos = 0;
-    std::size_t len = 0;
-    bool ended = false;
-
-    bool fill() {
-        if (pos < len) return true;
-        if (ended) return false;
-        // ReadFile takes bytes as they come: no text-mode translation.
-        // A closed pipe or a missing handle is the end of input.
-        DWORD n = 0;
-        if (!::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), data, sizeof data, &n, nullptr) || n == 0) {
-            ended = true;
-            return false;
-        }
-        pos = 0;
-        len = n;
-        return true;
-    }
-};
-
-InputBuffer gInput;
-
-}  // namespace
-
-int readInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos++];
-}
-
-int peekInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos];
-}
-
-void waitKey() {
-    std::cout << std::flush;
-    if (inputIsTerminal()) {
-        // A key without a character (an arrow) comes as two codes; take
-        // both so the second does not reach whatever reads keys next.
-        const int c = _getch();
-        if (c == 0 || c == 0xE0) _getch();
-    } else {
-        // Not _getch: on a pipe or file it does not read standard input.
-        readInputByte();
-    }
 }
 
 }  // namespace plat
