@@ -1,9 +1,10 @@
 // The real .exe on what differs on Windows: both separators, names in any
 // script, names compared without case, files other programs hold open,
 // read-only files, wildcards the tool expands itself, input from a pipe,
-// Ctrl-C.
+// the menu's keys as a Windows console sends them, Ctrl-C.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -11,6 +12,7 @@
 #include <windows.h>
 
 #include "support/command_line.h"
+#include "support/menu_from_pipe.h"
 
 namespace {
 
@@ -325,6 +327,66 @@ INSTANTIATE_TEST_SUITE_P(Input, NoConsole,
                                            PipeCase {"\r\n\r\nY", true, 0}, PipeCase {"", true, 1},
                                            PipeCase {"n\r\n", true, 1}, PipeCase {"y\r\n", false, 0}),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// ---- the menu, keys through a pipe ---------------------------------------------
+
+// A console sends an arrow as 0 or 0xE0 and a second byte; a program that
+// feeds the menu through a pipe may send the same.
+struct MenuKeysCase {
+    const char* name;
+    std::string keys;
+    std::vector<std::string> screens;  // in the order shown
+};
+
+class MenuThroughAPipe : public MenuFromPipe, public ::testing::WithParamInterface<MenuKeysCase> {};
+
+TEST_P(MenuThroughAPipe, ConsoleKeyCodesWork) {
+    RunOptions o = options(GetParam().keys);
+    o.pipeInput = true;
+
+    const RunResult r = runTool(o);
+
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const auto& screens = GetParam().screens;
+    const auto at = inOrder(r.out, screens);
+    for (std::size_t i = 0; i < at.size(); ++i) EXPECT_NE(at[i], std::string::npos) << screens[i] << r.out;
+    EXPECT_EQ(count(r.out, kMenuTitle),
+              static_cast<std::size_t>(std::count(screens.begin(), screens.end(), kMenuTitle)))
+        << r.out;
+    EXPECT_EQ(listNames(dir / "prog"), std::vector<std::string> {}) << "no batch ran";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MenuThroughAPipe,
+    ::testing::Values(
+        MenuKeysCase {"DownDownEnter", "\xE0P\xE0P\r",
+                      {kMenuTitle, kMenuTitle, kMenuTitle, kHelpHeading, kMenuTitle, kClosing}},
+        MenuKeysCase {"UpWithNulPrefixWraps", std::string("\0H\r", 3),
+                      {kMenuTitle, kMenuTitle, kHelpHeading, kMenuTitle, kClosing}},
+        MenuKeysCase {"OtherExtendedKeysIgnored", std::string("\xE0M\0;\xE0G\x1b", 7), {kMenuTitle, kClosing}},
+        MenuKeysCase {"HelpThenAnArrowBack", "3\xE0H", {kMenuTitle, kHelpHeading, kMenuTitle, kClosing}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MenuFromPipe, BatchAndUndoByKeysThroughAPipe) {
+    writeBytes(dir / "prog" / "a.txr", H + pngImage());
+    writeBytes(dir / "prog/\xE5\xA3\x81.txr", bmpImage());
+    const auto before = snapshot(dir / "prog");
+    for (const char* keys : {"1", "2"}) {
+        RunOptions o = options(keys);
+        o.pipeInput = true;
+
+        const RunResult r = runTool(o);
+
+        EXPECT_EQ(r.exitCode, 0) << keys << r.err;
+        EXPECT_NE(r.out.find("<<< Press any key back to menu >>>"), std::string::npos) << r.out;
+        if (*keys == '1') {
+            EXPECT_NE(r.out.find("Convert a.txr\nConvert \xE5\xA3\x81.txr\n"), std::string::npos) << r.out;
+            EXPECT_EQ(readBytes(dir / "prog" / "a.txr.png"), pngImage());
+            EXPECT_EQ(readBytes(dir / "prog/\xE5\xA3\x81.txr.bmp"), bmpImage());
+        }
+    }
+    EXPECT_EQ(snapshot(dir / "prog"), before);
+}
 
 // ---- console events ------------------------------------------------------
 

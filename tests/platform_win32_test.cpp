@@ -215,6 +215,76 @@ TEST_F(Win32Platform, ReadOnlyFilesGoThroughABatchAndItsUndo) {
     EXPECT_TRUE(isReadOnly(dir / "b.txr"));
 }
 
+TEST_F(Win32Platform, FlushingKeepsAReadOnlyFileReadOnly) {
+    writeBytes(dir / "a.txr.png", "converted");
+    setReadOnly(dir / "a.txr.png", true);
+    writeBytes(dir / "b.txr.png", "converted");
+
+    const plat::Status s = plat::makeDurable({dir.str("a.txr.png"), dir.str("b.txr.png")});
+
+    EXPECT_TRUE(s.ok()) << s.text;
+    EXPECT_TRUE(isReadOnly(dir / "a.txr.png"));
+    EXPECT_FALSE(isReadOnly(dir / "b.txr.png"));
+    EXPECT_EQ(readBytes(dir / "a.txr.png"), "converted");
+    EXPECT_EQ(plat::makeDurable({dir.str("gone.png")}).fault, plat::Fault::missing);
+}
+
+TEST_F(Win32Platform, AFileShorterThanItsCopyNeedsIsAnError) {
+    writeBytes(dir / "a.txr", "0123456789");
+    plat::File source;
+    plat::FileInfo info;
+    ASSERT_TRUE(plat::openRead(dir.str("a.txr"), source, info).ok());
+    plat::TempFile temp;
+    ASSERT_TRUE(temp.create(dir.str("a.txr"), info).ok());
+
+    ASSERT_TRUE(plat::copyRange(source, 2, 8, temp.file()).ok());
+    const plat::Status s = plat::copyRange(source, 2, 9, temp.file());
+
+    EXPECT_FALSE(s.ok());
+    EXPECT_EQ(s.text, "the file changed while it was copied");
+    ASSERT_TRUE(temp.moveTo(dir.str("copy")).ok());
+    EXPECT_EQ(readBytes(dir / "copy"), "23456789" "23456789") << "exactly what was asked, then what there was";
+}
+
+// The record stays open for appending while a line in its middle is cut out
+// (a conversion taken back after later ones were recorded).
+TEST_F(Win32Platform, ARecordLineIsTakenBackFromTheMiddle) {
+    writeBytes(dir / "a.txr", H + pngImage());
+    writeBytes(dir / "b.txr", H + bmpImage());
+    const std::string prog = utf8Of(dir.path()) + "\\";
+    {
+        HeldOpen other(dir / "a.txr", FILE_SHARE_READ);  // a viewer: its original cannot go
+        std::ostringstream out, err;
+        EXPECT_EQ(txr::convertFolder(prog, out, err), txr::Outcome::someFailed);
+        EXPECT_EQ(out.str(), "Convert b.txr\n");
+        EXPECT_EQ(err.str().find("could not be restored"), std::string::npos) << err.str();
+    }
+    EXPECT_EQ(readBytes(dir / "record.txt"), "ZTX " + prog + "b.txr.bmp\r\n");
+    EXPECT_EQ(listNames(dir.path()), (std::vector<std::string> {"a.txr", "b.txr.bmp", "record.txt"}));
+}
+
+// The console's code page decides how the frame glyphs go out: their own
+// bytes only where the console reads them as Big5.
+struct CodePageCase {
+    unsigned codePage;
+    bool big5;
+};
+
+class CodePage : public ::testing::TestWithParam<CodePageCase> {};
+
+TEST_P(CodePage, OnlyBig5GetsTheGlyphsUnchanged) {
+    EXPECT_EQ(plat::isBig5CodePage(GetParam().codePage), GetParam().big5) << GetParam().codePage;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CodePage,
+                         ::testing::Values(CodePageCase {950, true},     // Traditional Chinese, Big5
+                                           CodePageCase {65001, false},  // UTF-8
+                                           CodePageCase {936, false},    // GBK: the same bytes, other signs
+                                           CodePageCase {932, false}, CodePageCase {949, false},
+                                           CodePageCase {437, false}, CodePageCase {1252, false},
+                                           CodePageCase {0, false}),     // no console at all
+                         [](const auto& info) { return "cp" + std::to_string(info.param.codePage); });
+
 TEST(Win32ProgramDirectory, EitherSeparatorEndsIt) {
     EXPECT_EQ(txr::programDirectoryOf("C:\\tools\\vrnhTXRextractor13.exe"), "C:\\tools\\");
     EXPECT_EQ(txr::programDirectoryOf("C:\\a/b\\x.exe"), "C:\\a/b\\");
