@@ -58,6 +58,25 @@ TEST_F(FromTheMenu, BatchThenUndoGivesBackTheFolder) {
     EXPECT_NE(again.out.find("\"record.txt\" not found. No undo operation preformed."), std::string::npos);
 }
 
+// Fault found: keys typed as lines into a pipe on Windows end with CR LF.
+// The CR answered the batch's key wait and the LF took the first entry
+// again: a second batch emptied the record, so the first could no longer be
+// undone. A CR LF is one key now.
+TEST_F(FromTheMenu, RegressionCrLfAfterAKeyIsOneKey) {
+    writeBytes(dir / "prog" / "a.txr", H + pngImage());
+
+    const RunResult batch = run("1\r\n");
+
+    EXPECT_EQ(batch.exitCode, 0) << batch.err;
+    EXPECT_EQ(readBytes(dir / "prog" / "record.txt"), "ZTX " + dir.str("prog") + "/a.txr.png\r\n");
+
+    const RunResult help = run("3\r\n");
+
+    EXPECT_EQ(help.exitCode, 0) << help.err;
+    EXPECT_EQ(help.out.find("Convert "), std::string::npos) << "no batch after the help screen";
+    EXPECT_EQ(readBytes(dir / "prog" / "record.txt"), "ZTX " + dir.str("prog") + "/a.txr.png\r\n");
+}
+
 TEST_F(FromTheMenu, TheRecordIsTheProgramsWhereverItIsStartedFrom) {
     // The working folder has textures and a record of its own: not ours.
     writeBytes(dir / "elsewhere" / "x.txr", H + pngImage());

@@ -44,7 +44,13 @@ DecodedKey decodeKey(std::string_view bytes, bool nothingFollows) {
         if (bytes.size() < 2) return cutOff(kOtherKey);
         return {0x100 + at(1), 2};
     }
-    if (first == '\r' || first == '\n') return {kKeyEnter, 1};
+    // CR LF is one Enter (a line typed into a pipe on Windows), else the LF
+    // would take the first row of the next menu.
+    if (first == '\r') {
+        if (bytes.size() < 2) return cutOff(kKeyEnter);
+        return {kKeyEnter, at(1) == '\n' ? std::size_t{2} : std::size_t{1}};
+    }
+    if (first == '\n') return {kKeyEnter, 1};
     if (first != 0x1B) return {first, 1};
 
     if (bytes.size() < 2) return cutOff(kKeyEscape);

@@ -169,7 +169,7 @@ int peekInputByte() {
 void waitKey() {
     std::cout << std::flush;
     if (!inputIsTerminal()) {
-        readInputByte();
+        readPipedKey();
         return;
     }
     enterKeyMode();

@@ -88,4 +88,10 @@ std::string escapeForAttribute(int attribute) {
     return "\x1b[0;" + std::to_string(fgCode) + ";" + std::to_string(bgCode) + "m";
 }
 
+int readPipedKey() {
+    const int c = readInputByte();
+    if (c == '\r' && peekInputByte() == '\n') readInputByte();
+    return c;
+}
+
 }  // namespace plat

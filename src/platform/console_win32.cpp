@@ -120,7 +120,7 @@ void waitKey() {
         if (c == 0 || c == 0xE0) _getch();
     } else {
         // Not _getch: on a pipe or file it does not read standard input.
-        readInputByte();
+        readPipedKey();
     }
 }
 

@@ -165,6 +165,10 @@ void clearScreen();
 int readInputByte();
 int peekInputByte();
 
+// One key from standard input that is not a terminal: a byte, but CR LF
+// (a line ended on Windows) counts once, so its LF is not the next key.
+int readPipedKey();
+
 // Waits for one key press. At end of input it returns at once.
 void waitKey();
 
