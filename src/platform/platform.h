@@ -1,6 +1,6 @@
 // Everything the tool needs from the operating system: files, the console and
-// standard input. One implementation per system (platform_posix.cpp,
-// platform_win32.cpp); nothing outside this folder knows which one is built.
+// standard input. One implementation per operating system, in the *_posix.cpp
+// and *_win32.cpp files; nothing outside this folder knows which one is built.
 #pragma once
 
 #include <cstddef>
