@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace plat {
@@ -35,14 +36,23 @@ public:
     File() = default;
     File(const File&) = delete;
     File& operator=(const File&) = delete;
-    File(File&& other) noexcept;
-    File& operator=(File&& other) noexcept;
-    ~File();
+    File(File&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
+    File& operator=(File&& other) noexcept {
+        if (this != &other) {
+            close();
+            handle_ = std::exchange(other.handle_, kClosed);
+        }
+        return *this;
+    }
+    ~File() { close(); }
 
     bool isOpen() const { return handle_ != kClosed; }
     Status close();  // a failure here can mean lost data, so it is reported
     std::intptr_t native() const { return handle_; }
-    void adopt(std::intptr_t handle);
+    void adopt(std::intptr_t handle) {
+        close();
+        handle_ = handle;
+    }
 
 private:
     static constexpr std::intptr_t kClosed = -1;

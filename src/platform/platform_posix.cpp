@@ -136,23 +136,6 @@ void onInterrupt(int sig) {
 
 // ---- File ----------------------------------------------------------------
 
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, kClosed);
-    }
-    return *this;
-}
-
-File::~File() { close(); }
-
-void File::adopt(std::intptr_t handle) {
-    close();
-    handle_ = handle;
-}
-
 Status File::close() {
     if (!isOpen()) return {};
     const int fd = static_cast<int>(std::exchange(handle_, kClosed));

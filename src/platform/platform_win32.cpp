@@ -182,23 +182,6 @@ bool isRegularFile(const std::wstring& path) {
 
 // ---- File ----------------------------------------------------------------
 
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, kClosed);
-    }
-    return *this;
-}
-
-File::~File() { close(); }
-
-void File::adopt(std::intptr_t handle) {
-    close();
-    handle_ = handle;
-}
-
 // kClosed is -1, which is also INVALID_HANDLE_VALUE.
 Status File::close() {
     if (!isOpen()) return {};
