@@ -152,13 +152,14 @@ Outcome undoAll(const std::string& programDir, std::ostream& out, std::ostream& 
             const std::string shown = printable(step.entry.recorded);
             switch (step.result.kind) {
                 case EntryResult::Kind::undone:
-                    out << "Undo to " << shown << std::endl;
+                    out << "Undo to " << shown << '\n';
                     break;
                 case EntryResult::Kind::notFound:
-                    out << shown << " not Found!" << std::endl;
+                    out << shown << " not Found!" << '\n';
                     outcome = Outcome::someFailed;
                     break;
                 case EntryResult::Kind::failed:
+                    out.flush();  // keep the two streams in order
                     err << "Not undone: \"" << shown << "\": " << printable(step.result.message) << std::endl;
                     outcome = Outcome::someFailed;
                     break;
@@ -166,6 +167,7 @@ Outcome undoAll(const std::string& programDir, std::ostream& out, std::ostream& 
             steps.pop_front();
             ++firstTicket;
         }
+        out.flush();  // once for what settled together
     };
 
     std::uint64_t offset = 0;

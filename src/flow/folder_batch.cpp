@@ -40,12 +40,16 @@ Outcome convertFolder(const std::string& programDir, std::ostream& out, std::ost
         for (const FixResult& r : results) {
             const std::string name = r.path.substr(programDir.size());
             if (r.status == FixStatus::converted) {
-                out << "Convert " << printable(name) << std::endl;
+                out << "Convert " << printable(name) << '\n';
             } else {
+                out.flush();  // keep the two streams in order
                 err << "Not converted: \"" << printable(name) << "\": " << printable(r.reason) << std::endl;
                 outcome = Outcome::someFailed;
             }
         }
+        // One flush for what settled together: a write per line costs as
+        // much as converting a small file.
+        out.flush();
     };
     Converter converter(programDir);
     for (const std::string& name : names) {
