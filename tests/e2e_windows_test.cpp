@@ -104,22 +104,7 @@ TEST_F(CommandLine, NamesInAnyScriptAndWithShellSignsAreConvertedExactly) {
         "a&b.txr",           "%PATH%.txr",      "c^a^r^e^t.txr",  "semi;colon.txr",
         "p(a)ren.txr",       "'single'.txr",    "!bang!.txr",     "$(touch pwned).txr",
         "`touch pwned`.txr", "[brackets].txr",  "a,b=c.txr"};
-    std::vector<std::string> expectedNames = {"prog"};
-    std::string expectedRecord;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const bool wrapped = i % 2 == 0;
-        writeBytes(dir / names[i], (wrapped ? H : "") + pngImage());
-        expectedNames.push_back(names[i] + ".png");
-        expectedRecord += (wrapped ? "ZTX " : "") + names[i] + ".png\r\n";
-    }
-    std::sort(expectedNames.begin(), expectedNames.end());
-
-    const RunResult r = run(names);
-
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(listNames(dir.path()), expectedNames);
-    EXPECT_EQ(record(), expectedRecord);
-    for (const auto& n : names) EXPECT_EQ(readBytes(dir / (n + ".png")), pngImage()) << n;
+    expectConvertedExactly(names);
 }
 
 TEST_F(CommandLine, AFolderInAnotherScriptWithABackslash) {

@@ -120,31 +120,6 @@ std::string localeCodeset() {
     return codeset;
 }
 
-struct InputBuffer {
-    unsigned char data[4096];
-    std::size_t pos = 0;
-    std::size_t len = 0;
-    bool ended = false;
-
-    bool fill() {
-        if (pos < len) return true;
-        if (ended) return false;
-        for (;;) {
-            const ssize_t n = ::read(STDIN_FILENO, data, sizeof data);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ended = true;
-                return false;
-            }
-            pos = 0;
-            len = static_cast<std::size_t>(n);
-            return true;
-        }
-    }
-};
-
-InputBuffer gInput;
-
 }  // namespace
 
 bool inputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
@@ -156,14 +131,12 @@ void clearScreen() {
     std::cout << "\x1b[H\x1b[2J\x1b[3J" << std::flush;
 }
 
-int readInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos++];
-}
-
-int peekInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos];
+std::size_t readStandardInput(unsigned char* buf, std::size_t cap) {
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buf, cap);
+        if (n < 0 && errno == EINTR) continue;
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
 }
 
 void waitKey() {

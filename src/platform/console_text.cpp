@@ -88,6 +88,39 @@ std::string escapeForAttribute(int attribute) {
     return "\x1b[0;" + std::to_string(fgCode) + ";" + std::to_string(bgCode) + "m";
 }
 
+namespace {
+
+// Standard input, buffered once for word prompts and piped keys alike.
+struct InputBuffer {
+    unsigned char data[4096];
+    std::size_t pos = 0;
+    std::size_t len = 0;
+    bool ended = false;
+
+    bool fill() {
+        if (pos < len) return true;
+        if (ended) return false;
+        len = readStandardInput(data, sizeof data);
+        pos = 0;
+        ended = len == 0;
+        return !ended;
+    }
+};
+
+InputBuffer gInput;
+
+}  // namespace
+
+int readInputByte() {
+    if (!gInput.fill()) return -1;
+    return gInput.data[gInput.pos++];
+}
+
+int peekInputByte() {
+    if (!gInput.fill()) return -1;
+    return gInput.data[gInput.pos];
+}
+
 int readPipedKey() {
     const int c = readInputByte();
     if (c == '\r' && peekInputByte() == '\n') readInputByte();

@@ -57,30 +57,6 @@ int consoleKeyByte() {
     return c;
 }
 
-struct InputBuffer {
-    unsigned char data[4096];
-    std::size_t pos = 0;
-    std::size_t len = 0;
-    bool ended = false;
-
-    bool fill() {
-        if (pos < len) return true;
-        if (ended) return false;
-        // ReadFile takes bytes as they come: no text-mode translation.
-        // A closed pipe or a missing handle is the end of input.
-        DWORD n = 0;
-        if (!::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), data, sizeof data, &n, nullptr) || n == 0) {
-            ended = true;
-            return false;
-        }
-        pos = 0;
-        len = n;
-        return true;
-    }
-};
-
-InputBuffer gInput;
-
 }  // namespace
 
 bool inputIsTerminal() { return isConsole(STD_INPUT_HANDLE); }
@@ -101,14 +77,12 @@ void clearScreen() {
     ::SetConsoleCursorPosition(out, home);
 }
 
-int readInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos++];
-}
-
-int peekInputByte() {
-    if (!gInput.fill()) return -1;
-    return gInput.data[gInput.pos];
+std::size_t readStandardInput(unsigned char* buf, std::size_t cap) {
+    // ReadFile takes bytes as they come: no text-mode translation. A closed
+    // pipe or a missing handle is the end of input.
+    DWORD n = 0;
+    if (!::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), buf, static_cast<DWORD>(cap), &n, nullptr)) return 0;
+    return n;
 }
 
 void waitKey() {

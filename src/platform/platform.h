@@ -175,6 +175,9 @@ void clearScreen();
 int readInputByte();
 int peekInputByte();
 
+// What those read from: up to `cap` bytes as they come; 0 at the end.
+std::size_t readStandardInput(unsigned char* buf, std::size_t cap);
+
 // One key from standard input that is not a terminal: a byte, but CR LF
 // (a line ended on Windows) counts once, so its LF is not the next key.
 int readPipedKey();

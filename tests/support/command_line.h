@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,28 @@ protected:
         return runTool(options(std::move(args), std::move(input)));
     }
     std::string record() { return readBytes(dir / "prog" / "record.txt"); }
+
+    // Each of these names (every other file wrapped), given on the command
+    // line, is converted exactly, with its record line, and nothing else
+    // appears in the folder.
+    void expectConvertedExactly(const std::vector<std::string>& names) {
+        std::vector<std::string> expectedNames = {"prog"};
+        std::string expectedRecord;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const bool wrapped = i % 2 == 0;
+            writeBytes(dir / names[i], (wrapped ? header() : "") + pngImage());
+            expectedNames.push_back(names[i] + ".png");
+            expectedRecord += (wrapped ? "ZTX " : "") + names[i] + ".png\r\n";
+        }
+        std::sort(expectedNames.begin(), expectedNames.end());
+
+        const RunResult r = run(names);
+
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(listNames(dir.path()), expectedNames);
+        EXPECT_EQ(record(), expectedRecord);
+        for (const auto& n : names) EXPECT_EQ(readBytes(dir / (n + ".png")), pngImage()) << n;
+    }
 
     ScratchDir dir;
 };
