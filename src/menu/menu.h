@@ -38,10 +38,10 @@ struct DecodedKey {
 
 // The key at the start of `bytes`. `nothingFollows` says no further byte
 // comes with these: a lone ESC is then the ESC key, and a cut-off sequence
-// is a key without a code. CR and LF are Enter; ESC [ A and ESC O A are Up,
-// ESC [ B and ESC O B Down; every other ESC [ or ESC O sequence is read to
-// its end and has no code. ESC followed by any other byte is ESC, that byte
-// being the next key.
+// is a key without a code. CR, LF and CR LF are one Enter; ESC [ A and
+// ESC O A are Up, ESC [ B and ESC O B Down; every other ESC [ or ESC O
+// sequence is read to its end and has no code. ESC followed by any other
+// byte is ESC, that byte being the next key.
 DecodedKey decodeKey(std::string_view bytes, bool nothingFollows);
 
 // Waits for the next key press and gives its code, kOtherKey for a key
